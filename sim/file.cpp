@@ -1,0 +1,111 @@
+// Files of the simulated phone live in the real file system of the machine it runs on, so that
+// tests can put a file in place and read what the program wrote.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file.h"
+#include "sim/phone.h"
+
+using sim::Phone;
+
+namespace {
+
+struct File : sim::HandleObject {
+    explicit File(int descriptor) : HandleObject("file"), fd(descriptor) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() override { ::close(fd); }
+    int fd;
+};
+
+DWORD ErrorFromErrno(int error)
+{
+    switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case EACCES:
+    case EPERM: return ERROR_ACCESS_DENIED;
+    default: return ERROR_ACCESS_DENIED;
+    }
+}
+
+File* FindFile(HANDLE handle) { return static_cast<File*>(Phone::Get().FindHandle(handle, "file")); }
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURITY_ATTRIBUTES /*attributes*/,
+                   DWORD creation, DWORD /*flags*/, HANDLE /*templateFile*/)
+{
+    auto& phone = Phone::Get();
+    const WString name = fileName;
+    const std::string path = sim::Utf8(name);
+    const bool writing = (access & GENERIC_WRITE) != 0;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (phone.lockedFiles.count(name) != 0) {
+        phone.lastError = ERROR_SHARING_VIOLATION;
+    } else if (phone.ShouldFail("CreateFileW")) {
+        phone.lastError = ERROR_ACCESS_DENIED;
+    } else {
+        int flags = writing ? O_WRONLY : O_RDONLY;
+        if (creation == CREATE_NEW) {
+            flags |= O_CREAT | O_EXCL;
+        }
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            phone.lastError = ErrorFromErrno(errno);
+        } else {
+            handle = phone.AddHandle(std::make_unique<File>(fd));
+            phone.lastError = ERROR_SUCCESS;
+        }
+    }
+    phone.Record("program", "CreateFileW",
+                 "\"" + path + "\" " + (writing ? "write" : "read") +
+                     (creation == CREATE_NEW ? " create-new" : " existing") + " -> " +
+                     (handle == INVALID_HANDLE_VALUE ? "failed, error " + std::to_string(phone.lastError) : "opened"));
+    return handle;
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED /*overlapped*/)
+{
+    auto& phone = Phone::Get();
+    File* file = FindFile(handle);
+    *read = 0;
+    if (file == nullptr || phone.ShouldFail("ReadFile")) {
+        phone.lastError = file == nullptr ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
+        phone.Record("program", "ReadFile", "-> failed");
+        return FALSE;
+    }
+    const auto got = ::read(file->fd, buffer, toRead);
+    if (got < 0) {
+        phone.lastError = ErrorFromErrno(errno);
+        phone.Record("program", "ReadFile", "-> failed");
+        return FALSE;
+    }
+    *read = static_cast<DWORD>(got);
+    phone.Record("program", "ReadFile", std::to_string(got) + " bytes");
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED /*overlapped*/)
+{
+    auto& phone = Phone::Get();
+    File* file = FindFile(handle);
+    *written = 0;
+    if (file == nullptr || phone.ShouldFail("WriteFile")) {
+        phone.lastError = file == nullptr ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
+        phone.Record("program", "WriteFile", "-> failed");
+        return FALSE;
+    }
+    const auto put = ::write(file->fd, buffer, toWrite);
+    if (put < 0) {
+        phone.lastError = ErrorFromErrno(errno);
+        phone.Record("program", "WriteFile", "-> failed");
+        return FALSE;
+    }
+    *written = static_cast<DWORD>(put);
+    phone.Record("program", "WriteFile", std::to_string(put) + " bytes");
+    return TRUE;
+}

@@ -1,0 +1,229 @@
+#include "sim/phone.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace sim {
+
+namespace {
+
+std::int64_t SteadyMillis()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+Phone& Phone::Get()
+{
+    static Phone phone;
+    return phone;
+}
+
+Phone::Phone() { ResetCore(); }
+
+void Phone::OnReset(std::function<void()> reset) { resets_.push_back(std::move(reset)); }
+
+void Phone::Reset()
+{
+    ResetCore();
+    for (auto& reset : resets_) {
+        reset();
+    }
+}
+
+void Phone::ResetCore()
+{
+    onRecord = nullptr;
+    lastError = 0;
+    moduleFileName = WTEXT("/phone/Program Files/Quillet/quillet.exe");
+    mutexes.clear();
+    lockedFiles.clear();
+    foreground = nullptr;
+    classes.clear();
+    queue.clear();
+    timers.clear();
+    quitCode.reset();
+    registry.clear();
+    registry[kPhoneStatusKey];
+    openKeys = 0;
+    phoneService = PhoneService{};
+    realTime_ = false;
+    virtualNow_ = 0;
+    realStart_ = SteadyMillis();
+    timeLimit_.reset();
+    events_.clear();
+    eventOrder_ = 0;
+    trace_.clear();
+    failAt_.clear();
+    calls_.clear();
+    handles_.clear();
+    nextHandle_ = 0x100;
+    windows_.clear();
+    nextWindow_ = 0x10000;
+}
+
+Millis Phone::Now() const { return realTime_ ? SteadyMillis() - realStart_ : virtualNow_; }
+
+void Phone::UseRealTime(bool real)
+{
+    realStart_ = SteadyMillis() - Now();
+    virtualNow_ = Now();
+    realTime_ = real;
+}
+
+void Phone::Schedule(Millis delay, std::function<void()> action)
+{
+    events_.push_back({Now() + delay, eventOrder_++, std::move(action)});
+}
+
+void Phone::Record(std::string actor, std::string what, std::string detail)
+{
+    trace_.push_back({Now(), std::move(actor), std::move(what), std::move(detail)});
+    if (onRecord) {
+        onRecord(trace_.back());
+    }
+}
+
+std::vector<TraceEvent> Phone::TraceOf(const std::string& what) const
+{
+    std::vector<TraceEvent> found;
+    std::copy_if(trace_.begin(), trace_.end(), std::back_inserter(found),
+                 [&](const TraceEvent& event) { return event.what == what; });
+    return found;
+}
+
+void Phone::Fail(const std::string& call, int nth) { failAt_[call] = nth; }
+
+bool Phone::ShouldFail(const std::string& call)
+{
+    const int count = ++calls_[call];
+    const auto plan = failAt_.find(call);
+    return plan != failAt_.end() && (plan->second == 0 || plan->second == count);
+}
+
+int Phone::CallCount(const std::string& call) const
+{
+    const auto found = calls_.find(call);
+    return found == calls_.end() ? 0 : found->second;
+}
+
+HANDLE Phone::AddHandle(std::unique_ptr<HandleObject> object)
+{
+    const auto value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = std::move(object);
+    return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
+HandleObject* Phone::FindHandle(HANDLE handle, const std::string& kind)
+{
+    const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == handles_.end() || found->second->kind != kind) {
+        return nullptr;
+    }
+    return found->second.get();
+}
+
+bool Phone::CloseHandle(HANDLE handle)
+{
+    return handles_.erase(reinterpret_cast<std::uintptr_t>(handle)) == 1;
+}
+
+std::size_t Phone::OpenHandles(const std::string& kind) const
+{
+    return static_cast<std::size_t>(std::count_if(
+        handles_.begin(), handles_.end(), [&](const auto& entry) { return entry.second->kind == kind; }));
+}
+
+Window& Phone::AddWindow(const WString& className, DWORD processId, HWND parent)
+{
+    const auto value = nextWindow_;
+    nextWindow_ += 2;
+    auto* handle = reinterpret_cast<HWND>(value);  // NOLINT(performance-no-int-to-ptr)
+    Window& window = windows_[value];
+    window.handle = handle;
+    window.className = className;
+    window.processId = processId;
+    window.parent = parent;
+    if (Window* owner = FindWindow(parent)) {
+        owner->children.push_back(handle);
+    }
+    return window;
+}
+
+Window* Phone::FindWindow(HWND handle)
+{
+    const auto found = windows_.find(reinterpret_cast<std::uintptr_t>(handle));
+    return found == windows_.end() ? nullptr : &found->second;
+}
+
+std::vector<HWND> Phone::WindowsInCreationOrder() const
+{
+    std::vector<HWND> handles;
+    for (const auto& entry : windows_) {
+        handles.push_back(entry.second.handle);
+    }
+    return handles;
+}
+
+void Phone::RunDueEvents()
+{
+    for (;;) {
+        const auto due = std::min_element(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
+            return a.at != b.at ? a.at < b.at : a.order < b.order;
+        });
+        if (due == events_.end() || due->at > Now()) {
+            return;
+        }
+        auto action = std::move(due->action);
+        events_.erase(due);
+        action();
+    }
+}
+
+bool Phone::NextMessage(MSG& msg)
+{
+    for (;;) {
+        RunDueEvents();
+        if (!queue.empty()) {
+            msg = queue.front();
+            queue.erase(queue.begin());
+            return msg.message != WM_QUIT;
+        }
+        if (quitCode) {
+            msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(*quitCode), 0, 0, {}};
+            quitCode.reset();
+            return false;
+        }
+        auto timer = std::min_element(timers.begin(), timers.end(),
+                                      [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        if (timer != timers.end() && timer->due <= Now()) {
+            msg = MSG{timer->window, WM_TIMER, timer->id, 0, static_cast<DWORD>(Now()), {}};
+            timer->due = Now() + timer->period;
+            return true;
+        }
+        std::optional<Millis> next;
+        if (timer != timers.end()) {
+            next = timer->due;
+        }
+        for (const auto& event : events_) {
+            next = next ? std::min(*next, event.at) : event.at;
+        }
+        if (!next) {
+            throw RunStopped{RunStopped::Reason::WouldWaitForEver};
+        }
+        if (timeLimit_ && *next > *timeLimit_) {
+            throw RunStopped{RunStopped::Reason::TimeLimit};
+        }
+        if (realTime_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(*next - Now()));
+        } else {
+            virtualNow_ = *next;
+        }
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,206 @@
+// The simulated phone: one in-process model of the device that the platform functions act on.
+//
+// Program code never includes this header; tests and the runner do, to set the device up, to
+// play the other parties and to read what happened.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "platform/types.h"
+#include "platform/window.h"
+
+namespace sim {
+
+using Millis = std::int64_t;
+
+// The program's own process on the phone.
+constexpr DWORD kProgramProcessId = 1000;
+
+std::string Utf8(WStringView text);
+WString Utf16(std::string_view text);
+
+struct TraceEvent {
+    Millis time = 0;
+    std::string actor;   // "program" for a platform call; otherwise the party that acted
+    std::string what;    // the call or the action
+    std::string detail;  // its arguments and result, as text
+};
+
+// Raised out of GetMessageW when the program would wait for ever (nothing queued, no timer,
+// nothing scheduled), and when the run passes its time limit. Neither is a failure of the
+// program's own making, so the runner and the tests catch these, never the program.
+struct RunStopped {
+    enum class Reason { WouldWaitForEver, TimeLimit } reason;
+};
+
+// Anything a HANDLE can stand for: a mutex, a file, a snapshot.
+struct HandleObject {
+    explicit HandleObject(std::string kindName) : kind(std::move(kindName)) {}
+    HandleObject(const HandleObject&) = delete;
+    HandleObject& operator=(const HandleObject&) = delete;
+    virtual ~HandleObject() = default;
+    std::string kind;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    WString className;
+    WString title;
+    HWND parent = nullptr;
+    std::vector<HWND> children;  // in order: the first is what GetWindow(GW_CHILD) answers
+    DWORD processId = 0;
+    RECT rect{};
+    WNDPROC proc = nullptr;  // set for the program's own windows only
+    bool destroyed = false;
+    std::vector<MSG> received;  // messages posted to another program's window
+    // How the window's owner reacts to a message posted to it (another program's window).
+    std::function<void(const MSG&)> onPosted;
+};
+
+struct RegistryValue {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+// The phone's own software, which owns Status15.
+struct PhoneService {
+    enum class Behaviour {
+        Finishes,       // an exchange of exchangeLength, then the value is removed
+        NeverFinishes,  // the value is never removed
+        KeyAbsent,      // "Software\Sharp\PhoneStatus" does not exist at all
+    };
+    Behaviour behaviour = Behaviour::Finishes;
+    Millis exchangeLength = 2000;
+    // Run when an exchange is over, just before the value is removed (the message store uses
+    // it to send what waits in the Outbox).
+    std::function<void()> onExchangeOver;
+};
+
+class Phone {
+public:
+    static Phone& Get();
+
+    // Back to a phone fresh from the box; subsystems registered with OnReset follow.
+    void Reset();
+    void OnReset(std::function<void()> reset);
+
+    // Time. Virtual by default: an idle message loop jumps to the next due event.
+    [[nodiscard]] Millis Now() const;
+    void UseRealTime(bool real);
+    [[nodiscard]] bool RealTime() const { return realTime_; }
+    void SetTimeLimit(std::optional<Millis> limit) { timeLimit_ = limit; }
+    void Schedule(Millis delay, std::function<void()> action);
+
+    // The trace of every platform call and every action of the other parties.
+    void Record(std::string actor, std::string what, std::string detail = {});
+    [[nodiscard]] const std::vector<TraceEvent>& Trace() const { return trace_; }
+    [[nodiscard]] std::vector<TraceEvent> TraceOf(const std::string& what) const;
+    // Called for every event as it is recorded (the runner's live timeline).
+    std::function<void(const TraceEvent&)> onRecord;
+
+    // Failure injection by call name: nth == 0 fails every call, otherwise only the nth.
+    void Fail(const std::string& call, int nth = 0);
+    bool ShouldFail(const std::string& call);
+    [[nodiscard]] int CallCount(const std::string& call) const;
+
+    // Handles.
+    HANDLE AddHandle(std::unique_ptr<HandleObject> object);
+    HandleObject* FindHandle(HANDLE handle, const std::string& kind);
+    bool CloseHandle(HANDLE handle);
+    [[nodiscard]] std::size_t OpenHandles(const std::string& kind) const;
+
+    DWORD lastError = 0;
+
+    // The program's own module.
+    WString moduleFileName = WTEXT("/phone/Program Files/Quillet/quillet.exe");
+
+    // Named mutexes that exist system-wide (a running copy holds one).
+    std::set<WString> mutexes;
+
+    // Files the program finds locked by someone else: opening them fails with a sharing
+    // violation, as on the device.
+    std::set<WString> lockedFiles;
+
+    // Windows, the program's own and those of other programs.
+    Window& AddWindow(const WString& className, DWORD processId, HWND parent = nullptr);
+    Window* FindWindow(HWND handle);
+    HWND foreground = nullptr;
+    std::map<WString, WNDPROC> classes;  // the program's registered window classes
+    [[nodiscard]] std::vector<HWND> WindowsInCreationOrder() const;
+
+    // The program's message queue and timers.
+    struct Timer {
+        HWND window;
+        UINT_PTR id;
+        Millis period;
+        Millis due;
+    };
+    std::vector<MSG> queue;
+    std::vector<Timer> timers;
+    std::optional<int> quitCode;
+
+    // HKEY_CURRENT_USER: key path -> value name -> value.
+    std::map<WString, std::map<WString, RegistryValue>> registry;
+    std::size_t openKeys = 0;
+
+    PhoneService phoneService;
+
+    // Takes the next message as GetMessageW does, advancing time while the program is idle.
+    bool NextMessage(MSG& msg);
+
+private:
+    Phone();
+    void RunDueEvents();
+    void ResetCore();
+
+    struct Event {
+        Millis at;
+        std::uint64_t order;
+        std::function<void()> action;
+    };
+
+    bool realTime_ = false;
+    Millis virtualNow_ = 0;
+    std::int64_t realStart_ = 0;
+    std::optional<Millis> timeLimit_;
+    std::vector<Event> events_;
+    std::uint64_t eventOrder_ = 0;
+    std::vector<TraceEvent> trace_;
+    std::map<std::string, int> failAt_;
+    std::map<std::string, int> calls_;
+    std::map<std::uintptr_t, std::unique_ptr<HandleObject>> handles_;
+    std::uintptr_t nextHandle_ = 0x100;
+    std::map<std::uintptr_t, Window> windows_;
+    std::uintptr_t nextWindow_ = 0x10000;
+    std::vector<std::function<void()>> resets_;
+};
+
+// State of one subsystem of the simulated phone, put back to new by Phone::Reset.
+template <class T>
+T& DeviceState()
+{
+    static T state;
+    static const bool registered = [] {
+        Phone::Get().OnReset([] { state = T{}; });
+        return true;
+    }();
+    (void)registered;
+    return state;
+}
+
+// The key and value that the phone's software owns.
+inline const WString kPhoneStatusKey = WTEXT("Software\\Sharp\\PhoneStatus");
+inline const WString kStatusValue = WTEXT("Status15");
+
+}  // namespace sim

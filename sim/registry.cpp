@@ -1,0 +1,134 @@
+// HKEY_CURRENT_USER of the simulated phone, and the phone's software that owns Status15.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/registry.h"
+#include "sim/phone.h"
+
+using sim::Phone;
+
+namespace {
+
+struct OpenKey {
+    WString path;
+};
+
+// Open keys are small integers handed out here; predefined roots are never in this table.
+std::map<std::uintptr_t, OpenKey>& OpenKeys() { return sim::DeviceState<std::map<std::uintptr_t, OpenKey>>(); }
+
+std::uintptr_t& NextKey() { return sim::DeviceState<std::uintptr_t>(); }
+
+const OpenKey* Find(HKEY key)
+{
+    const auto found = OpenKeys().find(reinterpret_cast<std::uintptr_t>(key));
+    return found == OpenKeys().end() ? nullptr : &found->second;
+}
+
+void StartExchange()
+{
+    auto& phone = Phone::Get();
+    const auto& service = phone.phoneService;
+    if (service.behaviour == sim::PhoneService::Behaviour::NeverFinishes) {
+        phone.Record("phone", "send/receive starts", "and never ends");
+        return;
+    }
+    phone.Record("phone", "send/receive starts", "for " + std::to_string(service.exchangeLength) + " ms");
+    phone.Schedule(service.exchangeLength, [] {
+        auto& device = Phone::Get();
+        if (device.phoneService.onExchangeOver) {
+            device.phoneService.onExchangeOver();
+        }
+        device.registry[sim::kPhoneStatusKey].erase(sim::kStatusValue);
+        device.Record("phone", "send/receive over", "Status15 removed");
+    });
+}
+
+}  // namespace
+
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result)
+{
+    auto& phone = Phone::Get();
+    const WString path = subKey;
+    LONG status = ERROR_FILE_NOT_FOUND;
+    if (key != HKEY_CURRENT_USER) {
+        status = ERROR_INVALID_HANDLE;
+    } else if (phone.ShouldFail("RegOpenKeyExW")) {
+        status = ERROR_ACCESS_DENIED;
+    } else if (phone.registry.count(path) != 0 &&
+               phone.phoneService.behaviour != sim::PhoneService::Behaviour::KeyAbsent) {
+        const auto value = ++NextKey() + 0x1000;
+        OpenKeys()[value] = {path};
+        *result = reinterpret_cast<HKEY>(value);  // NOLINT(performance-no-int-to-ptr)
+        ++phone.openKeys;
+        status = ERROR_SUCCESS;
+    }
+    phone.Record("program", "RegOpenKeyExW",
+                 "HKCU\\" + sim::Utf8(path) + " access " + std::to_string(access) + " -> " + std::to_string(status));
+    return status;
+}
+
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize)
+{
+    auto& phone = Phone::Get();
+    const OpenKey* open = Find(key);
+    const WString name = valueName;
+    std::string shown = std::to_string(dataSize) + " bytes";
+    if (type == REG_DWORD && dataSize == 4) {
+        std::int32_t number = 0;
+        std::memcpy(&number, data, 4);
+        shown = std::to_string(number);
+    }
+    const LONG status = open == nullptr ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
+    phone.Record("program", "RegSetValueExW", sim::Utf8(name) + " = " + shown + " -> " + std::to_string(status));
+    if (open == nullptr) {
+        return status;
+    }
+    phone.registry[open->path][name] = {type, std::vector<BYTE>(data, data + dataSize)};
+    if (open->path == sim::kPhoneStatusKey && name == sim::kStatusValue && type == REG_DWORD && shown == "1") {
+        StartExchange();
+    }
+    return status;
+}
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize)
+{
+    auto& phone = Phone::Get();
+    const OpenKey* open = Find(key);
+    const WString name = valueName;
+    LONG status = ERROR_INVALID_HANDLE;
+    std::string shown = "missing";
+    if (open != nullptr) {
+        const auto& values = phone.registry[open->path];
+        const auto found = values.find(name);
+        if (found == values.end()) {
+            status = ERROR_FILE_NOT_FOUND;
+        } else if (found->second.data.size() > *dataSize) {
+            status = 234;  // ERROR_MORE_DATA
+            *dataSize = static_cast<DWORD>(found->second.data.size());
+        } else {
+            std::copy(found->second.data.begin(), found->second.data.end(), data);
+            *dataSize = static_cast<DWORD>(found->second.data.size());
+            if (type != nullptr) {
+                *type = found->second.type;
+            }
+            status = ERROR_SUCCESS;
+            std::int32_t number = 0;
+            std::memcpy(&number, data, std::min<std::size_t>(4, found->second.data.size()));
+            shown = std::to_string(number);
+        }
+    }
+    phone.Record("program", "RegQueryValueExW", sim::Utf8(name) + " -> " + shown);
+    return status;
+}
+
+LONG RegCloseKey(HKEY key)
+{
+    auto& phone = Phone::Get();
+    const bool open = OpenKeys().erase(reinterpret_cast<std::uintptr_t>(key)) == 1;
+    if (open) {
+        --phone.openKeys;
+    }
+    phone.Record("program", "RegCloseKey", open ? "" : "-> not open");
+    return open ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}

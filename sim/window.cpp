@@ -1,0 +1,275 @@
+// The window manager of the simulated phone.
+#include <algorithm>
+
+#include "platform/window.h"
+#include "sim/phone.h"
+
+using sim::Phone;
+
+namespace {
+
+std::string Hex(const void* handle)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%#lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
+    return text;
+}
+
+std::string MessageName(UINT message)
+{
+    switch (message) {
+    case WM_CREATE: return "WM_CREATE";
+    case WM_DESTROY: return "WM_DESTROY";
+    case WM_CLOSE: return "WM_CLOSE";
+    case WM_QUIT: return "WM_QUIT";
+    case WM_TIMER: return "WM_TIMER";
+    case WM_NCCREATE: return "WM_NCCREATE";
+    case WM_NCDESTROY: return "WM_NCDESTROY";
+    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
+    case WM_LBUTTONUP: return "WM_LBUTTONUP";
+    case WM_KEYDOWN: return "WM_KEYDOWN";
+    default: return std::to_string(message);
+    }
+}
+
+sim::Window* LiveWindow(HWND handle)
+{
+    sim::Window* window = Phone::Get().FindWindow(handle);
+    return window != nullptr && !window->destroyed ? window : nullptr;
+}
+
+LRESULT Send(sim::Window& window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return window.proc != nullptr ? window.proc(window.handle, message, wParam, lParam) : 0;
+}
+
+}  // namespace
+
+HGDIOBJ GetStockObject(int object)
+{
+    // Stock objects are small fixed values; nothing owns them.
+    return reinterpret_cast<HGDIOBJ>(static_cast<std::uintptr_t>(0x8000 + object));  // NOLINT(performance-no-int-to-ptr)
+}
+
+ATOM RegisterClassW(const WNDCLASSW* windowClass)
+{
+    auto& phone = Phone::Get();
+    const WString name = windowClass->lpszClassName;
+    ATOM atom = 0;
+    if (phone.ShouldFail("RegisterClassW")) {
+        phone.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    } else if (phone.classes.count(name) != 0) {
+        phone.lastError = ERROR_CLASS_ALREADY_EXISTS;
+    } else {
+        phone.classes[name] = windowClass->lpfnWndProc;
+        atom = static_cast<ATOM>(0xC000 + phone.classes.size());
+    }
+    phone.Record("program", "RegisterClassW",
+                 "\"" + sim::Utf8(name) + "\" style " + std::to_string(windowClass->style) + " -> " +
+                     std::to_string(atom));
+    return atom;
+}
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU /*menu*/, HINSTANCE /*instance*/,
+                     LPVOID /*param*/)
+{
+    auto& phone = Phone::Get();
+    const WString name = className;
+    const auto registered = phone.classes.find(name);
+    const std::string call = "\"" + sim::Utf8(name) + "\" title \"" +
+                             sim::Utf8(windowName != nullptr ? windowName : WTEXT("")) + "\" exstyle " +
+                             std::to_string(exStyle) + " style " + std::to_string(style) + " at " +
+                             std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(width) +
+                             "x" + std::to_string(height);
+    if (registered == phone.classes.end() || phone.ShouldFail("CreateWindowExW")) {
+        phone.Record("program", "CreateWindowExW", call + " -> null");
+        return nullptr;
+    }
+    sim::Window& window = phone.AddWindow(name, sim::kProgramProcessId, parent);
+    window.title = windowName != nullptr ? windowName : WTEXT("");
+    window.proc = registered->second;
+    window.rect = RECT{x, y, x + width, y + height};
+    const HWND handle = window.handle;
+    phone.Record("program", "CreateWindowExW", call + " -> " + Hex(handle) + " (sends WM_CREATE)");
+    if (Send(window, WM_NCCREATE, 0, 0) == 0 || Send(*phone.FindWindow(handle), WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(handle);
+        return nullptr;
+    }
+    return LiveWindow(handle) != nullptr ? handle : nullptr;
+}
+
+BOOL DestroyWindow(HWND handle)
+{
+    auto& phone = Phone::Get();
+    sim::Window* window = LiveWindow(handle);
+    if (window == nullptr || window->processId != sim::kProgramProcessId) {
+        return FALSE;
+    }
+    phone.Record("program", "DestroyWindow", Hex(handle) + " (sends WM_DESTROY)");
+    window->destroyed = true;
+    auto& timers = phone.timers;
+    timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == handle; }),
+                 timers.end());
+    Send(*phone.FindWindow(handle), WM_DESTROY, 0, 0);
+    Send(*phone.FindWindow(handle), WM_NCDESTROY, 0, 0);
+    auto& queue = phone.queue;
+    queue.erase(std::remove_if(queue.begin(), queue.end(), [&](const MSG& m) { return m.hwnd == handle; }),
+                queue.end());
+    return TRUE;
+}
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    Phone::Get().Record("program", "DefWindowProcW", MessageName(message));
+    switch (message) {
+    case WM_NCCREATE: return TRUE;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    default: return 0;
+    }
+}
+
+BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto& phone = Phone::Get();
+    sim::Window* window = LiveWindow(handle);
+    const bool ok = window != nullptr && !phone.ShouldFail("PostMessageW");
+    phone.Record("program", "PostMessageW",
+                 Hex(handle) + " " + MessageName(message) + " " + std::to_string(wParam) + " " +
+                     std::to_string(lParam) + (ok ? "" : " -> failed"));
+    if (!ok) {
+        return FALSE;
+    }
+    const MSG msg{handle, message, wParam, lParam, static_cast<DWORD>(phone.Now()), {}};
+    if (window->processId == sim::kProgramProcessId) {
+        phone.queue.push_back(msg);
+    } else {
+        window->received.push_back(msg);
+        if (window->onPosted) {
+            window->onPosted(msg);
+        }
+    }
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode)
+{
+    auto& phone = Phone::Get();
+    phone.Record("program", "PostQuitMessage", std::to_string(exitCode));
+    phone.quitCode = exitCode;
+}
+
+BOOL GetMessageW(LPMSG msg, HWND /*window*/, UINT /*filterMin*/, UINT /*filterMax*/)
+{
+    auto& phone = Phone::Get();
+    if (phone.ShouldFail("GetMessageW")) {
+        phone.Record("program", "GetMessageW", "-> -1");
+        return -1;
+    }
+    const bool more = phone.NextMessage(*msg);
+    phone.Record("program", "GetMessageW", MessageName(msg->message) + (more ? "" : " -> 0"));
+    return more ? TRUE : FALSE;
+}
+
+BOOL TranslateMessage(const MSG* /*msg*/) { return FALSE; }
+
+LRESULT DispatchMessageW(const MSG* msg)
+{
+    sim::Window* window = LiveWindow(msg->hwnd);
+    return window != nullptr ? Send(*window, msg->message, msg->wParam, msg->lParam) : 0;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC /*timerProc*/)
+{
+    auto& phone = Phone::Get();
+    const bool ok = LiveWindow(window) != nullptr && !phone.ShouldFail("SetTimer");
+    phone.Record("program", "SetTimer",
+                 "id " + std::to_string(id) + " every " + std::to_string(elapse) + " ms" + (ok ? "" : " -> 0"));
+    if (!ok) {
+        return 0;
+    }
+    auto& timers = phone.timers;
+    timers.erase(std::remove_if(timers.begin(), timers.end(),
+                                [&](const auto& t) { return t.window == window && t.id == id; }),
+                 timers.end());
+    timers.push_back({window, id, elapse, phone.Now() + elapse});
+    return id;
+}
+
+HWND GetForegroundWindow()
+{
+    auto& phone = Phone::Get();
+    phone.Record("program", "GetForegroundWindow", "-> " + Hex(phone.foreground));
+    return phone.foreground;
+}
+
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
+{
+    auto& phone = Phone::Get();
+    HWND found = nullptr;
+    for (HWND handle : phone.WindowsInCreationOrder()) {
+        const sim::Window* window = LiveWindow(handle);
+        if (window != nullptr && window->parent == nullptr &&
+            (className == nullptr || window->className == className) &&
+            (windowName == nullptr || window->title == windowName)) {
+            found = handle;
+            break;
+        }
+    }
+    phone.Record("program", "FindWindowW",
+                 "\"" + sim::Utf8(className != nullptr ? className : WTEXT("")) + "\" -> " + Hex(found));
+    return found;
+}
+
+int GetClassNameW(HWND handle, LPWSTR buffer, int bufferLength)
+{
+    auto& phone = Phone::Get();
+    const sim::Window* window = LiveWindow(handle);
+    int copied = 0;
+    if (window != nullptr && bufferLength > 0 && !phone.ShouldFail("GetClassNameW")) {
+        copied = static_cast<int>(std::min<std::size_t>(window->className.size(),
+                                                        static_cast<std::size_t>(bufferLength - 1)));
+        std::copy_n(window->className.begin(), copied, buffer);
+        buffer[copied] = 0;
+    }
+    phone.Record("program", "GetClassNameW",
+                 Hex(handle) + " -> " + (copied > 0 ? "\"" + sim::Utf8(WStringView(buffer, copied)) + "\"" : "0"));
+    return copied;
+}
+
+HWND GetWindow(HWND handle, UINT command)
+{
+    auto& phone = Phone::Get();
+    HWND found = nullptr;
+    if (const sim::Window* window = LiveWindow(handle); window != nullptr && command == GW_CHILD) {
+        const auto child = std::find_if(window->children.begin(), window->children.end(),
+                                        [](HWND c) { return LiveWindow(c) != nullptr; });
+        found = child != window->children.end() ? *child : nullptr;
+    }
+    phone.Record("program", "GetWindow", Hex(handle) + " " + std::to_string(command) + " -> " + Hex(found));
+    return found;
+}
+
+DWORD GetWindowThreadProcessId(HWND handle, LPDWORD processId)
+{
+    auto& phone = Phone::Get();
+    const sim::Window* window = LiveWindow(handle);
+    // Like the platform, nothing is written for a window that no longer exists.
+    if (window != nullptr && processId != nullptr) {
+        *processId = window->processId;
+    }
+    phone.Record("program", "GetWindowThreadProcessId",
+                 Hex(handle) + " -> " + (window != nullptr ? std::to_string(window->processId) : "0"));
+    return window != nullptr ? window->processId + 1 : 0;
+}
+
+BOOL GetWindowRect(HWND handle, LPRECT rect)
+{
+    auto& phone = Phone::Get();
+    const sim::Window* window = LiveWindow(handle);
+    if (window != nullptr) {
+        *rect = window->rect;
+    }
+    phone.Record("program", "GetWindowRect", Hex(handle) + (window != nullptr ? "" : " -> 0"));
+    return window != nullptr ? TRUE : FALSE;
+}

@@ -1,0 +1,107 @@
+#include "app/send_sequence.h"
+
+#include "app/app_state.h"
+#include "app/phone_status.h"
+#include "composer/hand_off.h"
+#include "config/default_profile.h"
+#include "hooks/hook_command.h"
+#include "mapi/outbox.h"
+#include "shared/thrown_message.h"
+
+namespace {
+
+constexpr const WCHAR* kHookSection = WTEXT("exec");
+
+// Looks the hook up and starts it. A missing section or key is no failure: the hook is
+// skipped. Answers RunHookCommand's result, or 0 when the hook was skipped.
+int RunHook(const WCHAR* key)
+{
+    try {
+        const WString command = AppState::profile->GetValue(kHookSection, key);
+        return RunHookCommand(command);
+    } catch (const ThrownMessage&) {
+        return 0;
+    }
+}
+
+void Close(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
+
+void CreationStep(HWND window)
+{
+    if (AppState::profile->FileMissing()) {
+        WriteDefaultProfile(AppState::profile->Path());
+    }
+    if (HandOffForeground() == 0) {
+        Close(window);
+        return;
+    }
+    RunHook(WTEXT("before"));
+    RequestSendReceive();
+    if (SetTimer(window, IDT_POLL, kPollPeriodMs, nullptr) == 0) {
+        Close(window);
+    }
+}
+
+void TimerStep(HWND window)
+{
+    if (ReadSendReceiveStatus() != kStatusGone) {
+        return;
+    }
+    bool handled = false;
+    if (IsOutboxEmpty()) {
+        handled = RunHook(WTEXT("send")) != 0;
+    }
+    if (!handled) {
+        RunHook(WTEXT("after"));
+    }
+    Close(window);
+}
+
+void EnsureProfile()
+{
+    if (!AppState::profile) {
+        AppState::profile.emplace(AppState::instance);
+    }
+}
+
+LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    EnsureProfile();
+    switch (message) {
+    case WM_CREATE: CreationStep(window); return 0;
+    case WM_TIMER: TimerStep(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// After a failure nothing of the run goes on: only the close and its destruction are let
+// through, so that the loop ends.
+LRESULT AfterFailure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+    case WM_TIMER: return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (AppState::runFailed) {
+        return AfterFailure(window, message, wParam, lParam);
+    }
+    // Nothing may cross into the platform's dispatcher: a failure that the sequence can't
+    // handle (an Outbox inspection that threw, a configuration that could not be built) ends
+    // the run with a failure code.
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (...) {
+        AppState::runFailed = true;
+        Close(window);
+        return AfterFailure(window, message, wParam, lParam);
+    }
+}
