@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quillet needs, from Debian 12's own packages. Safe to run
+# again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ git
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libcli11-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine64 wine
+  clang-format clang-tidy
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
