@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ git
+  cmake ninja-build g++ git python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
