@@ -2,6 +2,8 @@
 // key/value entries.
 #pragma once
 
+#include <cstddef>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text.h"
@@ -18,7 +20,8 @@ struct ProfileSection {
 };
 
 // The ProfileFile's path: the module's own full file name with its last three characters
-// replaced by "ini". Empty when the module's name can't be read whole.
+// replaced by "ini". Empty when the module's name can't be read whole or is too short to hold
+// three characters; an empty path is never read or written.
 WString MakeProfilePath(HINSTANCE instance);
 
 class Profile {
@@ -39,11 +42,15 @@ public:
 
 private:
     std::vector<WString> ReadLines();
-    std::vector<ProfileEntry>& FindSection(WStringView name, bool create);
-    [[nodiscard]] const std::vector<ProfileEntry>& FindSection(WStringView name) const;
-    void AddEntry(WStringView section, WStringView key, WStringView value);
+    void ParseLine(const WString& line, WString& currentSection);
+    std::vector<ProfileEntry>& FindSection(const WString& name, bool create);
+    [[nodiscard]] const std::vector<ProfileEntry>& FindSection(const WString& name) const;
+    void AddEntry(const WString& section, WStringView key, WStringView value);
 
     WString path_;
+    // In the order each name first received an entry; the index finds a name's place without
+    // walking them all, so that a file of many small sections still loads in linear time.
     std::vector<ProfileSection> sections_;
+    std::unordered_map<WString, std::size_t> sectionIndex_;
     bool fileMissing_ = false;
 };
