@@ -1,0 +1,53 @@
+// Tests that put a ProfileFile beside the simulated program, in a folder of their own.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "support/phone_test.h"
+
+class ProfileFileTest : public PhoneTest {
+protected:
+    void SetUp() override
+    {
+        PhoneTest::SetUp();
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillet-config-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        PlaceProgramIn(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    // The simulated program's module lives in folder, so its ProfileFile does too.
+    void PlaceProgramIn(const std::filesystem::path& folder)
+    {
+        programFolder_ = folder;
+        Phone().moduleFileName = sim::Utf16((folder / "quillet.exe").string());
+    }
+
+    [[nodiscard]] std::filesystem::path IniPath() const { return programFolder_ / "quillet.ini"; }
+    [[nodiscard]] WString IniPathText() const { return sim::Utf16(IniPath().string()); }
+    [[nodiscard]] const std::filesystem::path& Folder() const { return folder_; }
+
+    void WriteIni(std::string_view bytes) const
+    {
+        std::ofstream out(IniPath(), std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    [[nodiscard]] std::string ReadIni() const
+    {
+        std::ifstream in(IniPath(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static HINSTANCE Instance() { return nullptr; }
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path programFolder_;
+};
