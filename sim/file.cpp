@@ -23,16 +23,17 @@ struct File : sim::HandleObject {
 DWORD ErrorFromErrno(int error)
 {
     switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case EACCES:
-    case EPERM: return ERROR_ACCESS_DENIED;
-    default: return ERROR_ACCESS_DENIED;
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case EEXIST: return ERROR_FILE_EXISTS;
+        default: return ERROR_ACCESS_DENIED;
     }
 }
 
-File* FindFile(HANDLE handle) { return static_cast<File*>(Phone::Get().FindHandle(handle, "file")); }
+File* FindFile(HANDLE handle)
+{
+    return static_cast<File*>(Phone::Get().FindHandle(handle, "file"));
+}
 
 }  // namespace
 
@@ -44,7 +45,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURI
     const std::string path = sim::Utf8(name);
     const bool writing = (access & GENERIC_WRITE) != 0;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (phone.lockedFiles.count(name) != 0) {
+    if (phone.lockedFiles.contains(name)) {
         phone.lastError = ERROR_SHARING_VIOLATION;
     } else if (phone.ShouldFail("CreateFileW")) {
         phone.lastError = ERROR_ACCESS_DENIED;
@@ -61,10 +62,11 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURI
             phone.lastError = ERROR_SUCCESS;
         }
     }
-    phone.Record("program", "CreateFileW",
-                 "\"" + path + "\" " + (writing ? "write" : "read") +
-                     (creation == CREATE_NEW ? " create-new" : " existing") + " -> " +
-                     (handle == INVALID_HANDLE_VALUE ? "failed, error " + std::to_string(phone.lastError) : "opened"));
+    phone.Record(
+        "program", "CreateFileW",
+        "\"" + path + "\" " + (writing ? "write" : "read") +
+            (creation == CREATE_NEW ? " create-new" : " existing") + " -> " +
+            (handle == INVALID_HANDLE_VALUE ? "failed, error " + std::to_string(phone.lastError) : "opened"));
     return handle;
 }
 

@@ -22,9 +22,15 @@ Phone& Phone::Get()
     return phone;
 }
 
-Phone::Phone() { ResetCore(); }
+Phone::Phone()
+{
+    ResetCore();
+}
 
-void Phone::OnReset(std::function<void()> reset) { resets_.push_back(std::move(reset)); }
+void Phone::OnReset(std::function<void()> reset)
+{
+    resets_.push_back(std::move(reset));
+}
 
 void Phone::Reset()
 {
@@ -65,7 +71,10 @@ void Phone::ResetCore()
     nextWindow_ = 0x10000;
 }
 
-Millis Phone::Now() const { return realTime_ ? SteadyMillis() - realStart_ : virtualNow_; }
+Millis Phone::Now() const
+{
+    return realTime_ ? SteadyMillis() - realStart_ : virtualNow_;
+}
 
 void Phone::UseRealTime(bool real)
 {
@@ -95,7 +104,10 @@ std::vector<TraceEvent> Phone::TraceOf(const std::string& what) const
     return found;
 }
 
-void Phone::Fail(const std::string& call, int nth) { failAt_[call] = nth; }
+void Phone::Fail(const std::string& call, int nth)
+{
+    failAt_[call] = nth;
+}
 
 bool Phone::ShouldFail(const std::string& call)
 {

@@ -15,9 +15,15 @@ struct Mutex : sim::HandleObject {
 
 }  // namespace
 
-DWORD GetLastError() { return Phone::Get().lastError; }
+DWORD GetLastError()
+{
+    return Phone::Get().lastError;
+}
 
-void SetLastError(DWORD error) { Phone::Get().lastError = error; }
+void SetLastError(DWORD error)
+{
+    Phone::Get().lastError = error;
+}
 
 BOOL CloseHandle(HANDLE object)
 {

@@ -14,9 +14,15 @@ struct OpenKey {
 };
 
 // Open keys are small integers handed out here; predefined roots are never in this table.
-std::map<std::uintptr_t, OpenKey>& OpenKeys() { return sim::DeviceState<std::map<std::uintptr_t, OpenKey>>(); }
+std::map<std::uintptr_t, OpenKey>& OpenKeys()
+{
+    return sim::DeviceState<std::map<std::uintptr_t, OpenKey>>();
+}
 
-std::uintptr_t& NextKey() { return sim::DeviceState<std::uintptr_t>(); }
+std::uintptr_t& NextKey()
+{
+    return sim::DeviceState<std::uintptr_t>();
+}
 
 const OpenKey* Find(HKEY key)
 {
@@ -54,7 +60,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, P
         status = ERROR_INVALID_HANDLE;
     } else if (phone.ShouldFail("RegOpenKeyExW")) {
         status = ERROR_ACCESS_DENIED;
-    } else if (phone.registry.count(path) != 0 &&
+    } else if (phone.registry.contains(path) &&
                phone.phoneService.behaviour != sim::PhoneService::Behaviour::KeyAbsent) {
         const auto value = ++NextKey() + 0x1000;
         OpenKeys()[value] = {path};
@@ -62,12 +68,14 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, P
         ++phone.openKeys;
         status = ERROR_SUCCESS;
     }
-    phone.Record("program", "RegOpenKeyExW",
-                 "HKCU\\" + sim::Utf8(path) + " access " + std::to_string(access) + " -> " + std::to_string(status));
+    phone.Record(
+        "program", "RegOpenKeyExW",
+        "HKCU\\" + sim::Utf8(path) + " access " + std::to_string(access) + " -> " + std::to_string(status));
     return status;
 }
 
-LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize)
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data,
+                    DWORD dataSize)
 {
     auto& phone = Phone::Get();
     const OpenKey* open = Find(key);
@@ -78,13 +86,15 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
         std::memcpy(&number, data, 4);
         shown = std::to_string(number);
     }
-    const LONG status = open == nullptr ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
-    phone.Record("program", "RegSetValueExW", sim::Utf8(name) + " = " + shown + " -> " + std::to_string(status));
+    const LONG status = open == nullptr ? LONG{ERROR_INVALID_HANDLE} : LONG{ERROR_SUCCESS};
+    phone.Record("program", "RegSetValueExW",
+                 sim::Utf8(name) + " = " + shown + " -> " + std::to_string(status));
     if (open == nullptr) {
         return status;
     }
     phone.registry[open->path][name] = {type, std::vector<BYTE>(data, data + dataSize)};
-    if (open->path == sim::kPhoneStatusKey && name == sim::kStatusValue && type == REG_DWORD && shown == "1") {
+    if (open->path == sim::kPhoneStatusKey && name == sim::kStatusValue && type == REG_DWORD &&
+        shown == "1") {
         StartExchange();
     }
     return status;
@@ -130,5 +140,5 @@ LONG RegCloseKey(HKEY key)
         --phone.openKeys;
     }
     phone.Record("program", "RegCloseKey", open ? "" : "-> not open");
-    return open ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return open ? LONG{ERROR_SUCCESS} : LONG{ERROR_INVALID_HANDLE};
 }

@@ -11,24 +11,25 @@ namespace {
 std::string Hex(const void* handle)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%#lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
+    std::snprintf(text, sizeof text, "%#lx",
+                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
     return text;
 }
 
 std::string MessageName(UINT message)
 {
     switch (message) {
-    case WM_CREATE: return "WM_CREATE";
-    case WM_DESTROY: return "WM_DESTROY";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_QUIT: return "WM_QUIT";
-    case WM_TIMER: return "WM_TIMER";
-    case WM_NCCREATE: return "WM_NCCREATE";
-    case WM_NCDESTROY: return "WM_NCDESTROY";
-    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP: return "WM_LBUTTONUP";
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    default: return std::to_string(message);
+        case WM_CREATE: return "WM_CREATE";
+        case WM_DESTROY: return "WM_DESTROY";
+        case WM_CLOSE: return "WM_CLOSE";
+        case WM_QUIT: return "WM_QUIT";
+        case WM_TIMER: return "WM_TIMER";
+        case WM_NCCREATE: return "WM_NCCREATE";
+        case WM_NCDESTROY: return "WM_NCDESTROY";
+        case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
+        case WM_LBUTTONUP: return "WM_LBUTTONUP";
+        case WM_KEYDOWN: return "WM_KEYDOWN";
+        default: return std::to_string(message);
     }
 }
 
@@ -48,7 +49,8 @@ LRESULT Send(sim::Window& window, UINT message, WPARAM wParam, LPARAM lParam)
 HGDIOBJ GetStockObject(int object)
 {
     // Stock objects are small fixed values; nothing owns them.
-    return reinterpret_cast<HGDIOBJ>(static_cast<std::uintptr_t>(0x8000 + object));  // NOLINT(performance-no-int-to-ptr)
+    return reinterpret_cast<HGDIOBJ>(
+        static_cast<std::uintptr_t>(0x8000 + object));  // NOLINT(performance-no-int-to-ptr)
 }
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass)
@@ -58,7 +60,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass)
     ATOM atom = 0;
     if (phone.ShouldFail("RegisterClassW")) {
         phone.lastError = ERROR_NOT_ENOUGH_MEMORY;
-    } else if (phone.classes.count(name) != 0) {
+    } else if (phone.classes.contains(name)) {
         phone.lastError = ERROR_CLASS_ALREADY_EXISTS;
     } else {
         phone.classes[name] = windowClass->lpfnWndProc;
@@ -90,7 +92,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     window.title = windowName != nullptr ? windowName : WTEXT("");
     window.proc = registered->second;
     window.rect = RECT{x, y, x + width, y + height};
-    const HWND handle = window.handle;
+    HWND handle = window.handle;
     phone.Record("program", "CreateWindowExW", call + " -> " + Hex(handle) + " (sends WM_CREATE)");
     if (Send(window, WM_NCCREATE, 0, 0) == 0 || Send(*phone.FindWindow(handle), WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);
@@ -109,8 +111,9 @@ BOOL DestroyWindow(HWND handle)
     phone.Record("program", "DestroyWindow", Hex(handle) + " (sends WM_DESTROY)");
     window->destroyed = true;
     auto& timers = phone.timers;
-    timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == handle; }),
-                 timers.end());
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(), [&](const auto& t) { return t.window == handle; }),
+        timers.end());
     Send(*phone.FindWindow(handle), WM_DESTROY, 0, 0);
     Send(*phone.FindWindow(handle), WM_NCDESTROY, 0, 0);
     auto& queue = phone.queue;
@@ -123,9 +126,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lP
 {
     Phone::Get().Record("program", "DefWindowProcW", MessageName(message));
     switch (message) {
-    case WM_NCCREATE: return TRUE;
-    case WM_CLOSE: DestroyWindow(window); return 0;
-    default: return 0;
+        case WM_NCCREATE: return TRUE;
+        case WM_CLOSE: DestroyWindow(window); return 0;
+        default: return 0;
     }
 }
 
@@ -171,7 +174,10 @@ BOOL GetMessageW(LPMSG msg, HWND /*window*/, UINT /*filterMin*/, UINT /*filterMa
     return more ? TRUE : FALSE;
 }
 
-BOOL TranslateMessage(const MSG* /*msg*/) { return FALSE; }
+BOOL TranslateMessage(const MSG* /*msg*/)
+{
+    return FALSE;
+}
 
 LRESULT DispatchMessageW(const MSG* msg)
 {
@@ -183,8 +189,9 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC /*timerProc*/
 {
     auto& phone = Phone::Get();
     const bool ok = LiveWindow(window) != nullptr && !phone.ShouldFail("SetTimer");
-    phone.Record("program", "SetTimer",
-                 "id " + std::to_string(id) + " every " + std::to_string(elapse) + " ms" + (ok ? "" : " -> 0"));
+    phone.Record(
+        "program", "SetTimer",
+        "id " + std::to_string(id) + " every " + std::to_string(elapse) + " ms" + (ok ? "" : " -> 0"));
     if (!ok) {
         return 0;
     }
@@ -227,13 +234,14 @@ int GetClassNameW(HWND handle, LPWSTR buffer, int bufferLength)
     const sim::Window* window = LiveWindow(handle);
     int copied = 0;
     if (window != nullptr && bufferLength > 0 && !phone.ShouldFail("GetClassNameW")) {
-        copied = static_cast<int>(std::min<std::size_t>(window->className.size(),
-                                                        static_cast<std::size_t>(bufferLength - 1)));
+        copied = static_cast<int>(
+            std::min<std::size_t>(window->className.size(), static_cast<std::size_t>(bufferLength - 1)));
         std::copy_n(window->className.begin(), copied, buffer);
         buffer[copied] = 0;
     }
-    phone.Record("program", "GetClassNameW",
-                 Hex(handle) + " -> " + (copied > 0 ? "\"" + sim::Utf8(WStringView(buffer, copied)) + "\"" : "0"));
+    phone.Record(
+        "program", "GetClassNameW",
+        Hex(handle) + " -> " + (copied > 0 ? "\"" + sim::Utf8(WStringView(buffer, copied)) + "\"" : "0"));
     return copied;
 }
 

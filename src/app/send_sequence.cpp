@@ -24,7 +24,10 @@ int RunHook(const WCHAR* key)
     }
 }
 
-void Close(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
+void Close(HWND window)
+{
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
 
 void CreationStep(HWND window)
 {
@@ -68,10 +71,10 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     EnsureProfile();
     switch (message) {
-    case WM_CREATE: CreationStep(window); return 0;
-    case WM_TIMER: TimerStep(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CREATE: CreationStep(window); return 0;
+        case WM_TIMER: TimerStep(window); return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -80,10 +83,10 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT AfterFailure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:
-    case WM_TIMER: return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CREATE:
+        case WM_TIMER: return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

@@ -1,8 +1,8 @@
 // Files, by wide path, read and written as bytes.
 #pragma once
 
-#include "platform/types.h"
 #include "platform/process.h"
+#include "platform/types.h"
 
 #ifndef _WIN32
 
@@ -16,11 +16,9 @@ constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 struct OVERLAPPED;
 using LPOVERLAPPED = OVERLAPPED*;
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
-                   LPSECURITY_ATTRIBUTES attributes, DWORD creation, DWORD flags,
-                   HANDLE templateFile);
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
-               LPOVERLAPPED overlapped);
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
+                   DWORD creation, DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 
 #endif

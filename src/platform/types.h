@@ -39,7 +39,7 @@ using LRESULT = LONG_PTR;
     struct name##__ {                \
         int unused;                  \
     };                               \
-    using name = name##__*
+    using name = name##__*  // NOLINT(bugprone-macro-parentheses)
 QUILLET_DECLARE_HANDLE(HWND);
 QUILLET_DECLARE_HANDLE(HINSTANCE);
 QUILLET_DECLARE_HANDLE(HKEY);

@@ -51,12 +51,11 @@ constexpr UINT WM_LBUTTONUP = 0x0202;
 
 HGDIOBJ GetStockObject(int object);
 ATOM RegisterClassW(const WNDCLASSW* windowClass);
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                     LPVOID param);
-BOOL DestroyWindow(HWND window);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+BOOL DestroyWindow(HWND handle);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL TranslateMessage(const MSG* msg);
@@ -65,9 +64,9 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 
 HWND GetForegroundWindow();
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
-int GetClassNameW(HWND window, LPWSTR buffer, int bufferLength);
-HWND GetWindow(HWND window, UINT command);
-DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
-BOOL GetWindowRect(HWND window, LPRECT rect);
+int GetClassNameW(HWND handle, LPWSTR buffer, int bufferLength);
+HWND GetWindow(HWND handle, UINT command);
+DWORD GetWindowThreadProcessId(HWND handle, LPDWORD processId);
+BOOL GetWindowRect(HWND handle, LPRECT rect);
 
 #endif
