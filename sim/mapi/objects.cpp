@@ -1,0 +1,431 @@
+// The interfaces of the simulated message store: session, stores, folders, messages, tables.
+#include <algorithm>
+#include <cstring>
+
+#include "sim/mapi/internal.h"
+
+namespace sim::mapi {
+
+namespace {
+
+Phone& ThePhone()
+{
+    return Phone::Get();
+}
+
+std::string Result(HRESULT result)
+{
+    return " -> " + Hex(static_cast<std::uint32_t>(result));
+}
+
+std::string Name(const Object* object)
+{
+    return object == nullptr ? "(gone)" : Utf8(object->Text(PR_DISPLAY_NAME_W));
+}
+
+template <class Interface>
+class PropObject : public Counted<Interface>, public PropSource {
+public:
+    PropObject(std::string label, const EntryId& id, Kind kind)
+        : Counted<Interface>(std::move(label)), id_(id), kind_(kind)
+    {
+    }
+
+    Object* Data() const override
+    {
+        const auto found = Locate(id_, kind_);
+        return found ? found->object : nullptr;
+    }
+
+    HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG /*ulFlags*/, ULONG* lpcValues,
+                     LPSPropValue* lppPropArray) override
+    {
+        if (!this->Enter("IMAPIProp::GetProps")) {
+            return MAPI_E_CALL_FAILED;
+        }
+        const std::vector<ULONG> tags(&lpPropTagArray->aulPropTag[0],
+                                      &lpPropTagArray->aulPropTag[0] + lpPropTagArray->cValues);
+        bool missing = false;
+        *lppPropArray = PackValues(Data(), tags, missing);
+        *lpcValues = lpPropTagArray->cValues;
+        return missing ? MAPI_W_ERRORS_RETURNED : S_OK;
+    }
+
+    HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) override
+    {
+        if (!this->Enter("IMAPIProp::SetProps")) {
+            return MAPI_E_CALL_FAILED;
+        }
+        Object* object = Data();
+        if (object == nullptr) {
+            return MAPI_E_NOT_FOUND;
+        }
+        for (ULONG i = 0; i < cValues; ++i) {
+            const SPropValue& value = lpPropArray[i];
+            Prop prop{value.ulPropTag, {}, {}, value.Value.ft, value.Value.l};
+            if (PROP_TYPE(value.ulPropTag) == PT_UNICODE && value.Value.lpszW != nullptr) {
+                prop.text = value.Value.lpszW;
+            } else if (PROP_TYPE(value.ulPropTag) == PT_BINARY && value.Value.bin.lpb != nullptr) {
+                prop.bytes.assign(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb);
+            }
+            object->SetProp(prop);
+        }
+        if (lppProblems != nullptr) {
+            *lppProblems = nullptr;
+        }
+        return S_OK;
+    }
+
+private:
+    EntryId id_;
+    Kind kind_;
+};
+
+// The rows a table walks, one object each.
+class TableObject : public Counted<IMAPITable> {
+public:
+    TableObject(std::string label, std::vector<ULONG> columns)
+        : Counted<IMAPITable>(std::move(label)), columns_(std::move(columns))
+    {
+    }
+
+    HRESULT SetColumns(LPSPropTagArray lpPropTagArray, ULONG ulFlags) override
+    {
+        std::vector<ULONG> columns(&lpPropTagArray->aulPropTag[0],
+                                   &lpPropTagArray->aulPropTag[0] + lpPropTagArray->cValues);
+        std::string shown;
+        for (const ULONG column : columns) {
+            shown += Hex(column) + " ";
+        }
+        const bool fails = ThePhone().ShouldFail("IMAPITable::SetColumns");
+        const HRESULT result = fails ? MAPI_E_CALL_FAILED : S_OK;
+        if (!Enter("IMAPITable::SetColumns", shown + "flags " + std::to_string(ulFlags) + Result(result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (!fails) {
+            columns_ = std::move(columns);
+        }
+        return result;
+    }
+
+    HRESULT GetRowCount(ULONG ulFlags, ULONG* lpulCount) override
+    {
+        const HRESULT result = ThePhone().ShouldFail("IMAPITable::GetRowCount") ? MAPI_E_CALL_FAILED : S_OK;
+        const ULONG count = SUCCEEDED(result) ? Count() : 0;
+        if (!Enter("IMAPITable::GetRowCount",
+                   "flags " + std::to_string(ulFlags) + Result(result) + " count " + std::to_string(count))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lpulCount = count;
+        }
+        return result;
+    }
+
+    HRESULT SeekRow(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought) override
+    {
+        HRESULT result = S_OK;
+        if (ThePhone().ShouldFail("IMAPITable::SeekRow")) {
+            result = MAPI_E_CALL_FAILED;
+        } else if (bkOrigin != BOOKMARK_BEGINNING || lRowCount != 0) {
+            result = MAPI_E_NO_SUPPORT;
+        }
+        if (!Enter("IMAPITable::SeekRow", "bookmark " + std::to_string(bkOrigin) + " rows " +
+                                              std::to_string(lRowCount) + Result(result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            Rewind();
+            if (lplRowsSought != nullptr) {
+                *lplRowsSought = 0;
+            }
+        }
+        return result;
+    }
+
+    HRESULT QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows) override
+    {
+        const bool fails = ThePhone().ShouldFail("IMAPITable::QueryRows");
+        std::vector<const Object*> objects;
+        if (!fails && lRowCount > 0) {
+            objects = Next(static_cast<std::size_t>(lRowCount));
+        }
+        const HRESULT result = fails ? MAPI_E_CALL_FAILED : S_OK;
+        if (!Enter("IMAPITable::QueryRows", std::to_string(lRowCount) + " flags " + std::to_string(ulFlags) +
+                                                Result(result) + " rows " + std::to_string(objects.size()))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppRows = RowSet(objects);
+        }
+        return result;
+    }
+
+protected:
+    [[nodiscard]] virtual ULONG Count() const = 0;
+    virtual void Rewind() = 0;
+    virtual std::vector<const Object*> Next(std::size_t count) = 0;
+
+private:
+    LPSRowSet RowSet(const std::vector<const Object*>& objects) const
+    {
+        const std::size_t size =
+            offsetof(SRowSet, aRow) + std::max<std::size_t>(objects.size(), 1) * sizeof(SRow);
+        std::byte* block = Allocate(size);
+        const auto count = static_cast<ULONG>(objects.size());
+        std::memcpy(block, &count, sizeof count);
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            bool missing = false;
+            const SRow row{0, static_cast<ULONG>(columns_.size()), PackValues(objects[i], columns_, missing)};
+            std::memcpy(block + offsetof(SRowSet, aRow) + i * sizeof(SRow), &row, sizeof row);
+        }
+        return reinterpret_cast<LPSRowSet>(block);
+    }
+
+    std::vector<ULONG> columns_;
+};
+
+class StoresTable : public TableObject {
+public:
+    StoresTable() : TableObject("stores table", {PR_ENTRYID, PR_DISPLAY_NAME_W}) {}
+
+protected:
+    ULONG Count() const override { return static_cast<ULONG>(Stores().size()); }
+    void Rewind() override { next_ = 0; }
+    std::vector<const Object*> Next(std::size_t count) override
+    {
+        std::vector<const Object*> rows;
+        for (; rows.size() < count && next_ < Stores().size(); ++next_) {
+            rows.push_back(&Stores()[next_]);
+        }
+        return rows;
+    }
+
+private:
+    std::size_t next_ = 0;
+};
+
+// Reads the folder as it is at each call, so that mail arriving or leaving shows at once.
+class ContentsTable : public TableObject {
+public:
+    ContentsTable(const EntryId& folder, const std::string& name)
+        : TableObject("contents table of " + name, {PR_SUBJECT_W, PR_ENTRYID}), folder_(folder)
+    {
+    }
+
+protected:
+    ULONG Count() const override
+    {
+        const Folder* folder = TheFolder();
+        return folder == nullptr ? 0 : static_cast<ULONG>(folder->messages.size());
+    }
+    void Rewind() override { last_ = 0; }
+    std::vector<const Object*> Next(std::size_t count) override
+    {
+        std::vector<const Object*> rows;
+        const Folder* folder = TheFolder();
+        if (folder == nullptr) {
+            return rows;
+        }
+        for (auto at = folder->messages.upper_bound(last_);
+             rows.size() < count && at != folder->messages.end(); ++at) {
+            rows.push_back(&at->second);
+            last_ = at->first;
+        }
+        return rows;
+    }
+
+private:
+    [[nodiscard]] const Folder* TheFolder() const
+    {
+        const auto found = Locate(folder_, Kind::Folder);
+        return found ? static_cast<const Folder*>(found->object) : nullptr;
+    }
+
+    EntryId folder_;
+    std::uint32_t last_ = 0;  // the key of the last row read; 0 before the first
+};
+
+class FolderObject : public PropObject<IMAPIFolder> {
+public:
+    explicit FolderObject(const Folder& folder)
+        : PropObject<IMAPIFolder>("folder " + Name(&folder), folder.entryId, Kind::Folder)
+    {
+    }
+
+    HRESULT GetContentsTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
+    {
+        const Object* folder = Data();
+        HRESULT result = S_OK;
+        if (ThePhone().ShouldFail("IMAPIFolder::GetContentsTable")) {
+            result = MAPI_E_NO_SUPPORT;
+        } else if (folder == nullptr) {
+            result = MAPI_E_NOT_FOUND;
+        }
+        if (!Enter("IMAPIFolder::GetContentsTable", "flags " + std::to_string(ulFlags) + Result(result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppTable = Hand<ContentsTable>(folder->entryId, Name(folder));
+        }
+        return result;
+    }
+};
+
+class MessageObject : public PropObject<IMessage> {
+public:
+    explicit MessageObject(const Message& message)
+        : PropObject<IMessage>("message " + Utf8(message.Text(PR_SUBJECT_W)), message.entryId, Kind::Message)
+    {
+    }
+};
+
+std::string OpenDetail(ULONG size, LPENTRYID id, LPCIID iface, ULONG flags, const ULONG* objType,
+                       HRESULT result)
+{
+    return Describe(size, id) + (iface == nullptr ? "" : " with an interface") + " flags " + Hex(flags) +
+           (objType == nullptr ? "" : " asking the type") + Result(result);
+}
+
+// Opens what the entry identifier names; within store when it is given.
+template <class Made, class Data>
+HRESULT OpenObject(const std::optional<Located>& found, const Store* store, Made*& made)
+{
+    if (!found || (store != nullptr && found->store != store)) {
+        return MAPI_E_NOT_FOUND;
+    }
+    if (!found->object->opens) {
+        return MAPI_E_CALL_FAILED;
+    }
+    made = Hand<Made>(*static_cast<const Data*>(found->object));
+    return S_OK;
+}
+
+class StoreObject : public PropObject<IMsgStore> {
+public:
+    explicit StoreObject(const Store& store)
+        : PropObject<IMsgStore>("store " + Name(&store), store.entryId, Kind::Store)
+    {
+    }
+
+    HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override
+    {
+        const auto* store = static_cast<const Store*>(Data());
+        FolderObject* folder = nullptr;
+        HRESULT result = MAPI_E_CALL_FAILED;
+        if (store == nullptr || ThePhone().ShouldFail("IMsgStore::OpenEntry")) {
+            result = MAPI_E_CALL_FAILED;
+        } else {
+            // As a real store does, no identifier at all opens the store's root folder.
+            const auto found = cbEntryID == 0 ? Locate(store->folders.front().entryId, Kind::Folder)
+                                              : Locate(cbEntryID, lpEntryID, Kind::Folder);
+            result = OpenObject<FolderObject, Folder>(found, store, folder);
+        }
+        if (!Enter("IMsgStore::OpenEntry",
+                   OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppUnk = folder;
+        }
+        return result;
+    }
+};
+
+class SessionObject : public Counted<IMAPISession> {
+public:
+    SessionObject() : Counted<IMAPISession>("session") {}
+
+    HRESULT GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
+    {
+        const HRESULT result =
+            ThePhone().ShouldFail("IMAPISession::GetMsgStoresTable") ? MAPI_E_CALL_FAILED : S_OK;
+        if (!Enter("IMAPISession::GetMsgStoresTable", "flags " + std::to_string(ulFlags) + Result(result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppTable = Hand<StoresTable>();
+        }
+        return result;
+    }
+
+    HRESULT OpenMsgStore(ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface,
+                         ULONG ulFlags, LPMDB* lppMDB) override
+    {
+        StoreObject* store = nullptr;
+        HRESULT result = MAPI_E_CALL_FAILED;
+        if (!ThePhone().ShouldFail("IMAPISession::OpenMsgStore")) {
+            result =
+                OpenObject<StoreObject, Store>(Locate(cbEntryID, lpEntryID, Kind::Store), nullptr, store);
+        }
+        if (!Enter("IMAPISession::OpenMsgStore",
+                   "ui " + std::to_string(ulUIParam) + " " +
+                       OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, nullptr, result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppMDB = store;
+        }
+        return result;
+    }
+
+    HRESULT OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
+                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override
+    {
+        MessageObject* message = nullptr;
+        HRESULT result = MAPI_E_CALL_FAILED;
+        if (!ThePhone().ShouldFail("IMAPISession::OpenEntry")) {
+            result = OpenObject<MessageObject, Message>(Locate(cbEntryID, lpEntryID, Kind::Message), nullptr,
+                                                        message);
+        }
+        if (!Enter("IMAPISession::OpenEntry",
+                   OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, result))) {
+            return MAPI_E_CALL_FAILED;
+        }
+        if (SUCCEEDED(result)) {
+            *lppUnk = message;
+        }
+        return result;
+    }
+};
+
+}  // namespace
+
+ULONG Tracked::AddRefTracked()
+{
+    return ++refs_;
+}
+
+ULONG Tracked::ReleaseTracked()
+{
+    auto& accounts = TheState().accounts;
+    if (refs_ == 0) {
+        ++accounts.overReleases;
+        ThePhone().Record("program", "IUnknown::Release", label_ + " -> already released");
+        return 0;
+    }
+    if (--refs_ == 0) {
+        --accounts.liveInterfaces;
+    }
+    ThePhone().Record("program", "IUnknown::Release", label_);
+    return refs_;
+}
+
+bool Tracked::Enter(const std::string& call, const std::string& detail)
+{
+    if (refs_ == 0) {
+        ++TheState().accounts.usesAfterRelease;
+        ThePhone().Record("program", call, label_ + " -> used after release");
+        return false;
+    }
+    ThePhone().Record("program", call, detail.empty() ? label_ : label_ + ": " + detail);
+    return true;
+}
+
+LPMAPISESSION NewSession()
+{
+    return Hand<SessionObject>();
+}
+
+}  // namespace sim::mapi
