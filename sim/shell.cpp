@@ -80,6 +80,7 @@ void WriteErrno(int pipe, int error)
 int StartProgram(const std::vector<std::string>& words)
 {
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (const auto& word : words) {
         argv.push_back(const_cast<char*>(word.c_str()));  // NOLINT(cppcoreguidelines-pro-type-const-cast)
     }
@@ -136,7 +137,7 @@ DWORD Outcome(const Launch& launch)
     if (Shell().reallyStart) {
         return Start(launch);
     }
-    return Shell().missingPrograms.count(launch.file) != 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return Shell().missingPrograms.contains(launch.file) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
 std::string Quoted(const std::optional<WString>& text)

@@ -1,5 +1,6 @@
 // The commented template written where no ProfileFile exists, and only there.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/default_profile.h"
@@ -9,7 +10,7 @@
 namespace {
 
 // The template's bytes, spelt out independently of the writer.
-const std::string kTemplate =
+constexpr std::string_view kTemplate =
     "[exec]\n"
     "# "
     "\xE9\x80\x81\xE5\x8F\x97\xE4\xBF\xA1\xE5\x89\x8D\xE3\x81\xAB\xE8\xB5\xB7\xE5\x8B\x95\xE3\x81\x99\xE3\x82"

@@ -43,11 +43,16 @@ struct Case {
 
 std::string Repeat(char c, std::size_t count)
 {
-    return std::string(count, c);
+    std::string text;
+    text.append(count, c);
+    return text;
 }
+
 WString WRepeat(WCHAR c, std::size_t count)
 {
-    return WString(count, c);
+    WString text;
+    text.append(count, c);
+    return text;
 }
 
 std::vector<Case> Cases()
