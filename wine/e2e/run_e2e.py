@@ -1,0 +1,730 @@
+#!/usr/bin/env python3
+"""End-to-end cases of quillet.exe under Wine.
+
+The suite runs quillet.exe itself in a Wine prefix of its own (null graphics driver, no display)
+against Windows programs of ours that play the other parties: the Messaging program (tmail.exe),
+the phone's software that owns Status15 (phonesvc.exe), a message store that Wine's real mapi32
+loads (mapistore.dll) and a hook recorder (hookrec.exe). Every party records what it saw, with
+time stamps on one clock; a case reads those records and checks what happened, in what order.
+
+  run_e2e.py --setup ...          make the prefix (once per run; CTest's fixture set-up)
+  run_e2e.py --case NAME ...      run one case in that prefix
+  run_e2e.py --list               the case names
+  run_e2e.py --measure ...        the timing and size figures (scripts/measure-wine.sh)
+
+Every Wine process runs under `timeout`, so that a hang fails a case instead of stalling it.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+PROGRAM_TIMEOUT = 30  # seconds: the longest any single Wine program may run in a case
+SETTLE = 1.0  # seconds to wait for something that must not happen, after the run has ended
+JAPANESE_FOLDER = "メール送受信"
+BIN = r"C:\quillet\bin"
+HOOK = BIN + r"\hookrec.exe"
+WINDOW_LEFT, WINDOW_BOTTOM = 12, 24 + 520  # tmail's compose window: left and bottom edges
+
+DEFAULT_PROFILE_LINES = [
+    "[exec]",
+    "# 送受信前に起動するアプリ",
+    "before=",
+    "",
+    "# 送受信後に起動するアプリ",
+    "after=",
+    "",
+    "# 送受信後に未送信メールがなかったときだけ起動するアプリ",
+    "send=",
+]
+DEFAULT_PROFILE_BYTES = "".join(line + "\n" for line in DEFAULT_PROFILE_LINES).encode("utf-8")
+
+WM_LBUTTONDOWN, WM_LBUTTONUP = 0x201, 0x202
+EXIT_DONE, EXIT_ALREADY_RUNNING, EXIT_RUN_FAILED = 0, 1, 2
+
+
+class CaseFailure(AssertionError):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise CaseFailure(message)
+
+
+# ------------------------------------------------------------------------------------------------
+# The prefix and its programs
+
+
+class Wine:
+    def __init__(self, args):
+        self.loader = args.wine
+        self.work = Path(args.work).resolve()
+        self.prefix = self.work / "prefix"
+        self.bin_dir = Path(args.bin) if args.bin else None
+        self.quillet = Path(args.quillet) if args.quillet else None
+        self.wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+
+    def drive_c(self):
+        return self.prefix / "drive_c"
+
+    def env(self, state=None, debug="fixme-all"):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.prefix), WINEARCH="win64", WINEDEBUG=debug,
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        if state is not None:
+            env["QUILLET_E2E_DIR"] = windows_path(self, state)
+        return env
+
+    def command(self, program, args, timeout):
+        return ["timeout", "-k", "5", str(timeout), self.loader, program, *args]
+
+    def run(self, program, args=(), timeout=PROGRAM_TIMEOUT, state=None, debug="fixme-all"):
+        return subprocess.run(self.command(program, args, timeout), env=self.env(state, debug),
+                              capture_output=True, timeout=timeout + 15, check=False)
+
+    def start(self, program, args=(), timeout=PROGRAM_TIMEOUT, state=None, debug="fixme-all",
+              stderr=subprocess.DEVNULL):
+        return subprocess.Popen(self.command(program, args, timeout), env=self.env(state, debug),
+                                stdout=subprocess.DEVNULL, stderr=stderr, start_new_session=True)
+
+    def server(self, *flags):
+        subprocess.run(["timeout", "60", self.wineserver, *flags], env=self.env(), check=False)
+
+
+def windows_path(wine, path):
+    relative = Path(path).resolve().relative_to(wine.drive_c())
+    return "C:\\" + "\\".join(relative.parts)
+
+
+REGISTRY = """Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
+"Graphics"="null"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail]
+@="QuilletStore"
+
+[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\QuilletStore]
+"DLLPathEx"="C:\\\\quillet\\\\bin\\\\mapistore.dll"
+"""
+
+
+def setup(wine):
+    """Makes a fresh prefix: null graphics driver, the store DLL as the mail client's MAPI."""
+    if wine.prefix.exists():
+        wine.server("-k")
+        shutil.rmtree(wine.prefix)
+    wine.prefix.mkdir(parents=True)
+    boot = subprocess.run(["timeout", "-k", "5", "150", wine.loader, "wineboot.exe", "--init"],
+                          env=wine.env(), capture_output=True, check=False)
+    expect(boot.returncode == 0, f"wineboot failed ({boot.returncode}): {boot.stderr.decode(errors='replace')}")
+    wine.server("-w")
+    reg_file = wine.drive_c() / "quillet-e2e.reg"
+    reg_file.write_text(REGISTRY.replace("\n", "\r\n"), encoding="utf-16")
+    imported = wine.run("reg.exe", ["import", r"C:\quillet-e2e.reg"], timeout=60)
+    expect(imported.returncode == 0, f"reg import failed: {imported.stderr.decode(errors='replace')}")
+    # The graphics driver is chosen when the server starts: restart it before any window.
+    wine.server("-k")
+    wine.server("-w")
+    install_programs(wine)
+
+
+def install_programs(wine):
+    bin_dir = wine.drive_c() / "quillet" / "bin"
+    bin_dir.mkdir(parents=True, exist_ok=True)
+    for name in ("tmail.exe", "phonesvc.exe", "hookrec.exe", "mapistore.dll"):
+        shutil.copy2(wine.bin_dir / name, bin_dir / name)
+    # Another program in front: the same stand-in under another name.
+    shutil.copy2(wine.bin_dir / "tmail.exe", bin_dir / "pword.exe")
+
+
+# ------------------------------------------------------------------------------------------------
+# Records
+
+
+class Event:
+    def __init__(self, line):
+        parts = line.split(" ", 2)
+        self.time = int(parts[0]) / 1e6
+        self.what = parts[1] if len(parts) > 1 else ""
+        self.detail = parts[2] if len(parts) > 2 else ""
+
+    def __repr__(self):
+        return f"{self.what} {self.detail}".strip()
+
+
+def read_events(path):
+    if not path.exists():
+        return []
+    return [Event(line) for line in path.read_text(encoding="utf-8").splitlines() if line.strip()]
+
+
+def wait_for(predicate, timeout=10.0, period=0.02):
+    until = time.time() + timeout
+    while time.time() < until:
+        if predicate():
+            return True
+        time.sleep(period)
+    return predicate()
+
+
+# ------------------------------------------------------------------------------------------------
+# One case: its state folder, its parties, its run of quillet.exe
+
+
+class Case:
+    def __init__(self, wine, name, folder=None):
+        self.wine = wine
+        self.name = name
+        self.state = wine.drive_c() / "state" / name
+        self.program_dir = wine.drive_c() / "cases" / (folder or name)
+        for directory in (self.state, self.program_dir):
+            if directory.exists():
+                shutil.rmtree(directory)
+            directory.mkdir(parents=True)
+        shutil.copy2(wine.quillet, self.program_dir / "quillet.exe")
+        self.parties = []
+        self.stores(["070-1234-5678"])
+
+    # -- the world before the run
+
+    def stores(self, names):
+        (self.state / "stores.txt").write_text("".join(n + "\n" for n in names), encoding="utf-8")
+
+    def outbox(self, messages, store=0):
+        (self.state / f"outbox-{store}.txt").write_text("".join(m + "\n" for m in messages), encoding="utf-8")
+
+    def outbox_messages(self, store=0):
+        path = self.state / f"outbox-{store}.txt"
+        return path.read_text(encoding="utf-8").splitlines() if path.exists() else []
+
+    def profile(self, before=True, send=True, after=True):
+        lines = ["[exec]"]
+        for key, present in (("before", before), ("send", send), ("after", after)):
+            if present:
+                lines.append(f"{key}={HOOK}|{key}")
+        self.profile_path().write_text("".join(line + "\n" for line in lines), encoding="utf-8")
+
+    def profile_path(self):
+        return self.program_dir / "quillet.ini"
+
+    def phone(self, mode="send", exchange_ms=800):
+        self._start_party("phonesvc.exe", ["--mode", mode, "--exchange", str(exchange_ms)], "phone")
+
+    def messaging(self, role="compose", bar=True, menu=None, draft=None, log="tmail", program="tmail.exe"):
+        args = ["--role", role, "--log", log, "--bar", "yes" if bar else "no"]
+        if menu:
+            args += ["--menu", menu]
+        if draft:
+            args += ["--draft", draft]
+        self._start_party(program, args, log)
+
+    def _start_party(self, program, args, log):
+        self.parties.append(self.wine.start(BIN + "\\" + program, args, timeout=PROGRAM_TIMEOUT * 2,
+                                            state=self.state))
+        ready = wait_for(lambda: any(e.what == "ready" for e in self.events(log)), timeout=20)
+        expect(ready, f"{program} {' '.join(args)} did not get ready")
+
+    # -- the run
+
+    def quillet_command(self):
+        return windows_path(self.wine, self.program_dir / "quillet.exe")
+
+    def run_quillet(self, *options, debug="fixme-all", timeout=PROGRAM_TIMEOUT):
+        started = time.time()
+        result = self.wine.run(self.quillet_command(), list(options), timeout=timeout, state=self.state,
+                               debug=debug)
+        self.quillet_started, self.quillet_ended = started, time.time()
+        self.stderr = result.stderr.decode("utf-8", errors="replace")
+        expect(result.returncode != 124, f"quillet.exe {' '.join(options)} hung (stopped by timeout)")
+        self.check_no_crash(self.stderr)
+        return result.returncode
+
+    def start_quillet(self, *options):
+        return self.wine.start(self.quillet_command(), list(options), state=self.state, stderr=subprocess.PIPE)
+
+    @staticmethod
+    def check_no_crash(stderr):
+        for sign in ("Unhandled exception", "unimplemented function", "Unhandled page fault",
+                     "Backtrace:", "err:seh"):
+            expect(sign not in stderr, f"quillet.exe crashed or hit a missing function:\n{stderr[-3000:]}")
+
+    def stop(self):
+        (self.state / "stop").touch()
+        for party in self.parties:
+            try:
+                party.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(party.pid, signal.SIGKILL)
+                party.wait()
+        self.parties = []
+
+    # -- what was recorded
+
+    def events(self, log):
+        return read_events(self.state / f"{log}.log")
+
+    def hooks(self):
+        return [e.detail.split()[-1] if e.detail.split() else "" for e in self.events("hooks")]
+
+    def hook_events(self):
+        return self.events("hooks")
+
+    def bar_messages(self, log="tmail"):
+        return [tuple(int(x, 16) for x in e.detail.split()) for e in self.events(log) if e.what == "bar"]
+
+    def button_messages(self, log="tmail"):
+        return [m for m in self.bar_messages(log) if m[0] in (WM_LBUTTONDOWN, WM_LBUTTONUP)]
+
+    def phone_events(self, what):
+        return [e for e in self.events("phone") if e.what == what]
+
+    def mapi(self, what):
+        return [e for e in self.events("mapi") if e.what == what]
+
+    def wait_hooks(self, count, timeout=10):
+        wait_for(lambda: len(self.hook_events()) >= count, timeout=timeout)
+        time.sleep(SETTLE)
+        return self.hooks()
+
+    # -- checks that every case makes
+
+    def expect_press(self, log="tmail"):
+        expect(self.button_messages(log) == [(WM_LBUTTONDOWN, 0, 0), (WM_LBUTTONUP, 0, 0)],
+               f"the bar should get exactly one press at (0,0), got {self.bar_messages(log)}")
+
+    def expect_no_press(self, log="tmail"):
+        expect(not self.bar_messages(log), f"nothing should reach the bar, got {self.bar_messages(log)}")
+
+    def expect_inspections(self, count):
+        logons, ends = self.mapi("logon"), self.mapi("uninitialize")
+        expect(len(logons) == count, f"expected {count} Outbox inspections, got {len(logons)} logons")
+        expect(len(ends) == count, f"every inspection ends with MAPIUninitialize: {self.events('mapi')}")
+        expect(all(e.detail == "live=0" for e in ends), f"MAPI objects left alive: {self.events('mapi')}")
+        expect(not self.mapi("over-release"), f"a MAPI object was released too often: {self.events('mapi')}")
+
+    def expect_no_request(self):
+        expect(not self.phone_events("written"), f"Status15 should not be written: {self.events('phone')}")
+
+    def expect_exchange(self):
+        written, removed = self.phone_events("written"), self.phone_events("removed")
+        expect([e.detail for e in written] == ["1"], f"Status15 should be written with 1 once: {written}")
+        expect(len(removed) == 1 and removed[0].time >= written[0].time, f"exchange not finished: {removed}")
+        return written[0], removed[0]
+
+
+# ------------------------------------------------------------------------------------------------
+# The cases
+
+CASES = {}
+
+
+def case(function):
+    CASES[function.__name__] = function
+    return function
+
+
+def send_receive_world(c, phone_mode="send", send=True, menu=None):
+    c.profile(send=send)
+    c.outbox(["waiting mail"])
+    c.phone(phone_mode)
+    c.messaging(menu=menu)
+
+
+@case
+def full_send_path(wine):
+    c = Case(wine, "full_send_path")
+    send_receive_world(c)
+    code = c.run_quillet()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    written, removed = c.expect_exchange()
+    expect(hooks == ["before", "send"], f"hooks: {hooks}")
+    send_hook = c.hook_events()[1]
+    expect(send_hook.time > removed.time, "the send hook started before Status15 was removed")
+    expect(c.quillet_ended > removed.time, "quillet.exe ended before the exchange was over")
+    expect(c.outbox_messages() == [], "the phone sent the Outbox mail")
+    c.expect_inspections(2)
+
+
+@case
+def mail_left_after_exchange(wine):
+    c = Case(wine, "mail_left_after_exchange")
+    send_receive_world(c, phone_mode="leave")
+    code = c.run_quillet()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    c.expect_exchange()
+    expect(hooks == ["before", "after"], f"mail left: only the after hook follows, got {hooks}")
+    c.expect_inspections(2)
+
+
+@case
+def no_send_key(wine):
+    c = Case(wine, "no_send_key")
+    send_receive_world(c, send=False)
+    code = c.run_quillet()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_exchange()
+    expect(c.outbox_messages() == [], "the phone sent the Outbox mail")
+    expect(hooks == ["before", "after"], f"without a send key the after hook stands in, got {hooks}")
+    c.expect_inspections(2)
+
+
+@case
+def draft_moves_to_outbox(wine):
+    c = Case(wine, "draft_moves_to_outbox")
+    c.profile()
+    c.outbox([])
+    c.phone("leave", exchange_ms=100)
+    c.messaging(draft="new mail")
+    code = c.run_quillet()
+    moved = wait_for(lambda: any(e.what == "moved" for e in c.events("tmail")), timeout=5)
+    c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    expect(moved, "the press did not move the draft")
+    expect(c.outbox_messages() == ["new mail"], f"Outbox: {c.outbox_messages()}")
+
+
+MF_STRING, TPM_RETURNCMD, TPM_BOTTOMALIGN = 0, 0x100, 0x20
+MENU_ITEMS = [(MF_STRING, 40001, "すぐに送信"), (MF_STRING, 40002, "「送信トレイ」へ")]
+
+
+MENU_ITEM = re.compile(r'InsertMenuW hMenu \S+ pos -?\d+, flags ([0-9a-f]+), id ([0-9a-f]+), str L"(.*)"')
+MENU_TRACK = re.compile(r"TrackPopupMenuEx hmenu \S+ flags ([0-9a-f]+) \((-?\d+),(-?\d+)\)")
+MF_BYPOSITION = 0x400
+
+
+def wine_text(escaped):
+    """A text as Wine's debug channels print it: non-ASCII code units as backslash and 4 hex digits."""
+    return re.sub(r"\\([0-9a-f]{4})", lambda m: chr(int(m.group(1), 16)), escaped)
+
+
+def menu_items_traced(stderr):
+    """(flags, identifier, text) of every item put into a menu, in order, from Wine's +menu channel.
+    AppendMenuW reaches InsertMenuW with MF_BYPOSITION added, which is left out here."""
+    return [(int(m.group(1), 16) & ~MF_BYPOSITION, int(m.group(2), 16), wine_text(m.group(3)))
+            for m in MENU_ITEM.finditer(stderr)]
+
+
+def menu_tracks_traced(stderr):
+    """(flags, x, y) of every popup menu tracking call."""
+    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3))) for m in MENU_TRACK.finditer(stderr)]
+
+
+def menu_case(wine, name, answer):
+    c = Case(wine, name)
+    send_receive_world(c, menu=answer)
+    code = c.run_quillet("/showmenu", debug="fixme-all,+menu")
+    menus = [e for e in c.events("tmail") if e.what == "menu"]
+    expect(len(menus) == 1, f"the menu should show once, got {menus}")
+    rect = [int(v) for v in menus[0].detail.split("rect=")[1].split(",")]
+    expect((rect[0], rect[3]) == (WINDOW_LEFT, WINDOW_BOTTOM),
+           f"the menu's bottom-left corner should sit on the window's, got {rect}")
+    items = menu_items_traced(c.stderr)
+    expect(items == MENU_ITEMS, f"menu items (flags, identifier, text) in order: {items}")
+    tracks = menu_tracks_traced(c.stderr)
+    expect(tracks == [(TPM_RETURNCMD | TPM_BOTTOMALIGN, WINDOW_LEFT, WINDOW_BOTTOM)],
+           f"the menu should be tracked once, upwards from the window's bottom-left corner: {tracks}")
+    return c, code
+
+
+@case
+def menu_send_at_once(wine):
+    c, code = menu_case(wine, "menu_send_at_once", "send")
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    c.expect_exchange()
+    expect(hooks == ["before", "send"], f"hooks: {hooks}")
+    c.expect_inspections(2)
+
+
+@case
+def menu_to_outbox(wine):
+    c, code = menu_case(wine, "menu_to_outbox", "outbox")
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    c.expect_no_request()
+    expect(hooks == [], f"no hook after the Outbox choice, got {hooks}")
+    c.expect_inspections(0)
+
+
+@case
+def menu_dismissed(wine):
+    c, code = menu_case(wine, "menu_dismissed", "dismiss")
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_no_press()
+    c.expect_no_request()
+    expect(hooks == [], f"no hook after a dismissal, got {hooks}")
+    c.expect_inspections(0)
+
+
+@case
+def messaging_window_not_compose(wine):
+    c = Case(wine, "messaging_window_not_compose")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(role="list", menu="dismiss")
+    code = c.run_quillet("/showmenu", debug="fixme-all,+menu")
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_press()
+    expect(not [e for e in c.events("tmail") if e.what == "menu"], "no menu for a window that is not compose")
+    c.expect_no_request()
+    expect(hooks == [], f"hooks: {hooks}")
+    c.expect_inspections(0)
+
+
+def other_program_case(wine, name, *options):
+    c = Case(wine, name)
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(role="front", log="pword", program="pword.exe")
+    code = c.run_quillet(*options)
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_no_request()
+    expect(hooks == [], f"hooks: {hooks}")
+    c.expect_inspections(0)
+    return c
+
+
+@case
+def other_program_in_front(wine):
+    c = other_program_case(wine, "other_program_in_front")
+    c.expect_no_press("pword")
+
+
+@case
+def other_program_in_front_touchleft(wine):
+    c = other_program_case(wine, "other_program_in_front_touchleft", "/touchleft")
+    c.expect_press("pword")
+
+
+@case
+def bar_of_another_process(wine):
+    c = Case(wine, "bar_of_another_process")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(role="bar", log="otherbar")
+    c.messaging(bar=False)
+    code = c.run_quillet()
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_no_press("otherbar")
+    c.expect_no_request()
+    expect(hooks == [], f"hooks: {hooks}")
+    c.expect_inspections(0)
+
+
+@case
+def second_copy_while_polling(wine):
+    c = Case(wine, "second_copy_while_polling")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone("hold")
+    c.messaging()
+    first = c.start_quillet()
+    polling = wait_for(lambda: c.phone_events("written") and len(c.hook_events()) >= 1, timeout=20)
+    expect(polling, "the first copy did not start polling")
+    before = (c.bar_messages(), c.hooks(), len(c.mapi("logon")))
+    second = c.run_quillet()
+    time.sleep(SETTLE)
+    after = (c.bar_messages(), c.hooks(), len(c.mapi("logon")))
+    (c.state / "release").touch()
+    try:
+        first_code = first.wait(timeout=PROGRAM_TIMEOUT)
+    finally:
+        if first.poll() is None:
+            os.killpg(first.pid, signal.SIGKILL)
+    first_stderr = first.stderr.read().decode("utf-8", errors="replace")
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(second == EXIT_ALREADY_RUNNING, f"the second copy should end with 1, got {second}")
+    expect(before == after, f"the second copy changed something: {before} -> {after}")
+    c.check_no_crash(first_stderr)
+    expect(first_code == EXIT_DONE, f"the first copy ended with {first_code}")
+    expect(hooks == ["before", "after"], f"hooks of the first copy: {hooks}")
+    c.expect_exchange()
+    c.expect_inspections(2)
+
+
+@case
+def no_profile_in_japanese_folder(wine):
+    c = Case(wine, "no_profile_in_japanese_folder", folder=JAPANESE_FOLDER)
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging()
+    code = c.run_quillet()
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    expect(c.profile_path().exists(), "the default profile was not written beside quillet.exe")
+    written = c.profile_path().read_bytes()
+    expect(written == DEFAULT_PROFILE_BYTES, f"default profile bytes: {written!r}")
+    expect(hooks == [], f"this run's profile is empty, so no hook runs; got {hooks}")
+    c.expect_press()
+    c.expect_exchange()
+    c.expect_inspections(2)
+
+
+@case
+def status_key_absent(wine):
+    c = Case(wine, "status_key_absent")
+    send_receive_world(c, phone_mode="absent")
+    code = c.run_quillet()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_no_request()
+    ends = c.phone_events("end")
+    expect([e.detail for e in ends] == ["key=absent"], f"quillet.exe must not create the key: {ends}")
+    expect(hooks == ["before", "after"], f"the mail stays, so the after hook runs: {hooks}")
+    c.expect_inspections(2)
+
+
+@case
+def no_070_account(wine):
+    c = Case(wine, "no_070_account")
+    c.stores(["Office mail", "07 short", " 070 blank first"])
+    send_receive_world(c)
+    code = c.run_quillet()
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_RUN_FAILED, f"a failed inspection ends the run with 2, got {code}")
+    c.expect_press()
+    c.expect_no_request()
+    expect(hooks == [], f"nothing is started after the failure: {hooks}")
+    c.expect_inspections(1)
+    opened = [e.detail for e in c.mapi("open")]
+    expect(opened.count("store") == 3, f"every store is opened before giving up: {opened}")
+
+
+# ------------------------------------------------------------------------------------------------
+# Measurements (scripts/measure-wine.sh)
+
+
+def cpu_seconds(pid):
+    """User and system time of a process and its descendants, from /proc."""
+    total = 0.0
+    ticks = os.sysconf("SC_CLK_TCK")
+    pending = [pid]
+    while pending:
+        current = pending.pop()
+        try:
+            fields = Path(f"/proc/{current}/stat").read_text().rsplit(")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) / ticks
+            for task in Path(f"/proc/{current}/task").iterdir():
+                children = (task / "children").read_text().split()
+                pending.extend(int(child) for child in children)
+        except (FileNotFoundError, ProcessLookupError, IndexError):
+            continue
+    return total
+
+
+def measure(wine, rounds):
+    results = {"press": [], "hook": []}
+    for round_number in range(rounds):
+        c = Case(wine, f"measure_{round_number}")
+        send_receive_world(c)
+        c.run_quillet()
+        c.wait_hooks(2)
+        c.stop()
+        press = [e for e in c.events("tmail") if e.what == "bar"]
+        _, removed = c.expect_exchange()
+        results["press"].append(press[0].time - c.quillet_started)
+        results["hook"].append(c.hook_events()[1].time - removed.time)
+
+    c = Case(wine, "measure_cpu")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone("never")
+    c.messaging()
+    process = c.start_quillet()
+    expect(wait_for(lambda: c.phone_events("written"), timeout=20), "quillet.exe did not start polling")
+    start_cpu = cpu_seconds(process.pid)
+    time.sleep(10)
+    cpu = cpu_seconds(process.pid) - start_cpu
+    os.killpg(process.pid, signal.SIGKILL)
+    process.wait()
+    c.stop()
+
+    def summary(values):
+        ordered = sorted(values)
+        return f"median {ordered[len(ordered) // 2] * 1000:.0f} ms, min {ordered[0] * 1000:.0f} ms, " \
+               f"max {ordered[-1] * 1000:.0f} ms over {len(values)} runs"
+
+    print(f"start of quillet.exe -> press at the bar:      {summary(results['press'])}")
+    print(f"removal of Status15 -> start of the send hook:  {summary(results['hook'])}")
+    print(f"CPU time of quillet.exe while it waits 10 s:    {cpu * 1000:.0f} ms")
+
+
+# ------------------------------------------------------------------------------------------------
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64")
+    parser.add_argument("--bin", help="folder holding tmail.exe, phonesvc.exe, hookrec.exe, mapistore.dll")
+    parser.add_argument("--quillet", help="quillet.exe to run")
+    parser.add_argument("--work", default="build-wine/wine/e2e", help="where the prefix lives")
+    parser.add_argument("--setup", action="store_true")
+    parser.add_argument("--case", action="append", default=[])
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--measure", type=int, metavar="ROUNDS")
+    args = parser.parse_args()
+
+    if args.list:
+        print("\n".join(CASES))
+        return 0
+    wine = Wine(args)
+    try:
+        if args.setup:
+            setup(wine)
+        else:
+            install_programs(wine)
+        for name in args.case:
+            CASES[name](wine)
+            print(f"{name}: passed")
+        if args.measure:
+            measure(wine, args.measure)
+    except CaseFailure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
