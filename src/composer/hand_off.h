@@ -12,6 +12,10 @@ int HandOffForeground();
 // it. Throws ThrownMessage when the process list can't be read.
 WString GetWindowExeName(HWND window);
 
+// The send-choice menu's commands, top to bottom.
+constexpr UINT IDM_SEND_AT_ONCE = 40001;  // "すぐに送信": send, then look at the Outbox
+constexpr UINT IDM_TO_OUTBOX = 40002;     // "「送信トレイ」へ": send into the Outbox only
+
 // The Messaging program's window in front: the compose window is sent (optionally after the
 // send-choice menu), any other window just has its left soft key pressed.
 int HandOffToComposer(HWND window);
