@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Measures quillet.exe under Wine, against the stand-ins of wine/:
+#   - the time from quillet.exe's start to the press reaching the Messaging stand-in's bar;
+#   - the time from the phone stand-in's removal of Status15 to the start of the send hook;
+#   - the CPU time quillet.exe uses while it waits 10 s for a phone that never finishes;
+#   - quillet.exe's size beside a minimal Win32 program built the same way.
+# Both times are taken from the stand-ins' records, which share the Linux clock.
+#
+#   scripts/measure-wine.sh            # 5 rounds of the timed run
+#   ROUNDS=20 scripts/measure-wine.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${QUILLET_MEASURE_BUILD:-build-wine-measure}
+rounds=${ROUNDS:-5}
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLET_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target quillet quillet_standins >/dev/null
+
+quillet="$build/src/app/quillet.exe"
+minimal="$build/wine/minimal_win32.exe"
+stripped=$(mktemp -d)
+trap 'rm -rf "$stripped"' EXIT
+for program in "$quillet" "$minimal"; do
+  x86_64-w64-mingw32-strip -o "$stripped/$(basename "$program")" "$program"
+done
+
+echo "== sizes (Release, static runtime, GUI subsystem)"
+printf '%-20s %10s bytes, stripped %10s bytes\n' \
+  quillet.exe "$(stat -c %s "$quillet")" "$(stat -c %s "$stripped/quillet.exe")" \
+  minimal_win32.exe "$(stat -c %s "$minimal")" "$(stat -c %s "$stripped/minimal_win32.exe")"
+
+echo "== times under $(/usr/lib/wine/wine64 --version)"
+python3 wine/e2e/run_e2e.py --bin "$build/wine" --quillet "$quillet" \
+  --work "$build/wine/e2e-measure" --setup --measure "$rounds"
