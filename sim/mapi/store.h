@@ -37,6 +37,24 @@ struct Prop {
     LONG number = 0;
 };
 
+inline Prop TextProp(ULONG tag, const WString& text)
+{
+    return {tag, text, {}, {}, 0};
+}
+inline Prop BytesProp(ULONG tag, const EntryId& bytes)
+{
+    return {tag, {}, bytes, {}, 0};
+}
+inline Prop TimeProp(ULONG tag, FILETIME time)
+{
+    return {tag, {}, {}, time, 0};
+}
+// A PT_LONG number, or the code of a PT_ERROR value.
+inline Prop NumberProp(ULONG tag, LONG number)
+{
+    return {tag, {}, {}, {}, number};
+}
+
 struct Object {
     EntryId entryId;  // made by the store; unique on the phone
     bool opens = true;
@@ -46,8 +64,8 @@ struct Object {
     [[nodiscard]] const Prop* FindProp(ULONG tag) const;
     void SetProp(const Prop& prop);  // replaces the property of the same identifier
     void RemoveProp(ULONG tag);
-    void SetText(ULONG tag, const WString& text) { SetProp({tag, text, {}, {}, 0}); }
-    void SetBytes(ULONG tag, const EntryId& bytes) { SetProp({tag, {}, bytes, {}, 0}); }
+    void SetText(ULONG tag, const WString& text) { SetProp(TextProp(tag, text)); }
+    void SetBytes(ULONG tag, const EntryId& bytes) { SetProp(BytesProp(tag, bytes)); }
     [[nodiscard]] WString Text(ULONG tag) const;
 };
 
