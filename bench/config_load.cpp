@@ -36,7 +36,7 @@ std::string OneLongSection(std::size_t size)
 {
     std::string text = "[exec]\n";
     for (std::size_t i = 0; text.size() < size; ++i) {
-        text += "key" + std::to_string(i) + "=\\Program Files\\Hook\\hook.exe|" + std::to_string(i) + "\n";
+        text += "key" + std::to_string(i) + R"(=\Program Files\Hook\hook.exe|)" + std::to_string(i) + "\n";
     }
     return text + "before=last\n";
 }
