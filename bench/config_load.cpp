@@ -67,7 +67,7 @@ void Load(benchmark::State& state, const std::string& name, const std::string& t
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "quillet.ini", std::ios::binary) << text;
     const WString module = sim::Utf16((folder / "quillet.exe").string());
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         state.PauseTiming();
         sim::Phone::Get().Reset();
         sim::Phone::Get().moduleFileName = module;
