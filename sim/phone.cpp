@@ -40,6 +40,26 @@ void Phone::Reset()
     }
 }
 
+void Phone::EndProgram()
+{
+    for (const auto& [value, object] : handles_) {
+        if (object->kind == "mutex") {
+            mutexes.erase(object->name);
+        }
+    }
+    handles_.clear();
+    classes.clear();
+    queue.clear();
+    timers.clear();
+    quitCode.reset();
+    for (auto& [value, window] : windows_) {
+        if (window.processId == kProgramProcessId) {
+            window.destroyed = true;
+        }
+    }
+    Record("phone", "program ended");
+}
+
 void Phone::ResetCore()
 {
     onRecord = nullptr;

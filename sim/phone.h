@@ -46,11 +46,15 @@ struct RunStopped {
 
 // Anything a HANDLE can stand for: a mutex, a file, a snapshot.
 struct HandleObject {
-    explicit HandleObject(std::string kindName) : kind(std::move(kindName)) {}
+    explicit HandleObject(std::string kindName, WString objectName = {})
+        : kind(std::move(kindName)), name(std::move(objectName))
+    {
+    }
     HandleObject(const HandleObject&) = delete;
     HandleObject& operator=(const HandleObject&) = delete;
     virtual ~HandleObject() = default;
     std::string kind;
+    WString name;  // a named object's name
 };
 
 struct Window {
@@ -93,6 +97,11 @@ public:
 
     // Back to a phone fresh from the box; subsystems registered with OnReset follow.
     void Reset();
+
+    // The program's process ends, as at exit: its window classes, windows, queue, timers and
+    // handles go, and with its mutex handles the names they held. The rest of the phone stays,
+    // so that the program can be started again.
+    void EndProgram();
     void OnReset(std::function<void()> reset);
 
     // Time. Virtual by default: an idle message loop jumps to the next due event.

@@ -10,7 +10,7 @@ using sim::Phone;
 namespace {
 
 struct Mutex : sim::HandleObject {
-    Mutex() : HandleObject("mutex") {}
+    explicit Mutex(const WString& mutexName) : HandleObject("mutex", mutexName) {}
 };
 
 }  // namespace
@@ -44,7 +44,7 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES /*attributes*/, BOOL initialOwner, LPC
     } else {
         const bool existed = !phone.mutexes.insert(name).second;
         phone.lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
-        handle = phone.AddHandle(std::make_unique<Mutex>());
+        handle = phone.AddHandle(std::make_unique<Mutex>(name));
         outcome = existed ? "opened, error 183 (already exists)" : "created";
     }
     phone.Record("program", "CreateMutexW",

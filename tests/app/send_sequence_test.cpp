@@ -1,0 +1,218 @@
+// The send/receive sequence end to end: which hooks run after the exchange, how the poll
+// waits, and how a run ends whatever fails.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/send_sequence.h"
+#include "whole_run.h"
+
+namespace {
+
+constexpr const char* kFullProfile = "[exec]\nbefore=before.exe\nsend=send.exe|-q\nafter=after.exe\n";
+
+struct HookCase {
+    const char* name;
+    const char* profile;  // nullptr: no ProfileFile at all
+    bool mailLeft;        // the phone could not send everything
+    std::vector<WString> started;
+};
+
+class HookTable : public WholeRun, public ::testing::WithParamInterface<HookCase> {};
+
+TEST_P(HookTable, StartsTheHooksThatTheOutboxAndProfileCallFor)
+{
+    const HookCase& row = GetParam();
+    if (row.profile != nullptr) {
+        WriteIni(row.profile);
+    }
+    if (row.mailLeft) {
+        PhoneLeavesMail();
+    }
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_EQ(Started(), row.started);
+    EXPECT_TRUE(StatusWritten());
+    EXPECT_EQ(Count("RegQueryValueExW"), 4U);  // 2 s of exchange, polled every 500 ms
+    ExpectNothingHeld();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HookTable,
+    ::testing::Values(
+        HookCase{"MailLeftRunsAfter", kFullProfile, true, {u"before.exe", u"after.exe"}},
+        HookCase{"EmptyRunsSendOnly", kFullProfile, false, {u"before.exe", u"send.exe"}},
+        HookCase{"EmptySendValueStartsNothingAndSkipsAfter",
+                 "[exec]\nbefore=before.exe\nsend=\nafter=after.exe\n", false, {u"before.exe"}},
+        HookCase{"EmptyWithoutSendRunsAfter", "[exec]\nbefore=before.exe\nafter=after.exe\n", false,
+                 {u"before.exe", u"after.exe"}},
+        HookCase{"MailLeftIgnoresSend", "[exec]\nsend=send.exe\n", true, {}},
+        HookCase{"NoHooksAtAll", "[exec]\nbefore=\n", false, {}},
+        HookCase{"EmptyFile", "", false, {}},
+        HookCase{"MissingFile", nullptr, false, {}},
+        HookCase{"OtherSectionOnly", "[Exec]\nbefore=before.exe\nafter=after.exe\n", true, {}}),
+    [](const auto& row) { return row.param.name; });
+
+TEST_F(WholeRun, MissingProfileIsWrittenEvenWhenThereIsNothingToSendAndReadAtTheNextStart)
+{
+    sim::TheMessaging().draftPending = false;
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_EQ(ReadIni().substr(0, 7), "[exec]\n");
+
+    // The next start reads the template: every hook is there and empty, so nothing starts.
+    Phone().EndProgram();
+    AppState::profile.reset();
+    sim::TheMessaging().draftPending = true;
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_TRUE(AppState::profile && !AppState::profile->FileMissing());
+    EXPECT_EQ(AppState::profile->GetValue(u"exec", u"send"), u"");
+    EXPECT_TRUE(StatusWritten());
+    EXPECT_TRUE(Started().empty());
+}
+
+TEST_F(WholeRun, NothingToSendEndsWithoutTouchingTheStatusOrStartingHooks)
+{
+    WriteIni(kFullProfile);
+    sim::TheMessaging().draftPending = false;  // the press sends nothing, the Outbox stays empty
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_FALSE(StatusWritten());
+    EXPECT_EQ(Count("SetTimer"), 0U);
+    EXPECT_TRUE(Started().empty());
+    EXPECT_EQ(Count("PostMessageW"), 3U);  // the press, the release, the close
+    ExpectNothingHeld();
+}
+
+TEST_F(WholeRun, StatusNeverClearedKeepsPollingAndASecondCopyEndsAtOnce)
+{
+    WriteIni(kFullProfile);
+    Phone().phoneService.behaviour = sim::PhoneService::Behaviour::NeverFinishes;
+    Phone().SetTimeLimit(500 * 1000);
+    EXPECT_EQ(Run(), kStillRunning);
+    EXPECT_EQ(Count("RegQueryValueExW"), 1000U);
+    EXPECT_EQ(Started(), std::vector<WString>{u"before.exe"});
+
+    // The first copy is still waiting, so its mutex and window class are still there.
+    const auto callsBefore = Phone().Trace().size();
+    AppState::profile.reset();
+    EXPECT_EQ(Run(u"/showmenu"), kExitAlreadyRunning);
+    ASSERT_EQ(Phone().Trace().size(), callsBefore + 1);
+    EXPECT_EQ(Phone().Trace().back().what, "CreateMutexW");
+}
+
+void SetStatus(std::int32_t value)
+{
+    auto& stored = sim::Phone::Get().registry[sim::kPhoneStatusKey][sim::kStatusValue];
+    stored.data.resize(4);
+    std::memcpy(stored.data.data(), &value, 4);
+}
+
+TEST_F(WholeRun, OnlyAnUnreadableStatusEndsTheExchange)
+{
+    WriteIni(kFullProfile);
+    Phone().phoneService.behaviour = sim::PhoneService::Behaviour::NeverFinishes;
+    Phone().Schedule(1000, [] { SetStatus(0); });   // still running
+    Phone().Schedule(2200, [this] {
+        sim::mapi::SendOutbox(Account());
+        SetStatus(-1);  // reads as gone
+    });
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_EQ(Count("RegQueryValueExW"), 5U);
+    EXPECT_EQ(Phone().Now(), 2500);
+    EXPECT_EQ(Started(), (std::vector<WString>{u"before.exe", u"send.exe"}));
+}
+
+TEST_F(WholeRun, AbsentStatusKeyWritesNothingAndTheFirstTickGoesOn)
+{
+    WriteIni(kFullProfile);
+    Phone().phoneService.behaviour = sim::PhoneService::Behaviour::KeyAbsent;
+    PhoneLeavesMail();
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_FALSE(StatusWritten());
+    EXPECT_EQ(Count("RegQueryValueExW"), 0U);
+    EXPECT_EQ(Count("RegOpenKeyExW"), 2U);
+    EXPECT_EQ(Phone().Now(), 500);
+    EXPECT_EQ(Started(), (std::vector<WString>{u"before.exe", u"after.exe"}));
+    ExpectNothingHeld();
+}
+
+TEST_F(WholeRun, TimerThatCannotStartClosesAfterTheBeforeHookAndTheRequest)
+{
+    WriteIni(kFullProfile);
+    Phone().Fail("SetTimer");
+    EXPECT_EQ(Run(), kExitDone);
+    EXPECT_TRUE(StatusWritten());
+    EXPECT_EQ(Started(), std::vector<WString>{u"before.exe"});
+    EXPECT_EQ(Count("RegQueryValueExW"), 0U);
+}
+
+TEST_F(WholeRun, CloseGoesToTheDefaultHandlingWhichDestroysAndQuits)
+{
+    WriteIni(kFullProfile);
+    EXPECT_EQ(Run(), kExitDone);
+    const auto defaults = Phone().TraceOf("DefWindowProcW");
+    EXPECT_TRUE(std::any_of(defaults.begin(), defaults.end(), [](const auto& e) { return e.detail == "WM_CLOSE"; }));
+    EXPECT_EQ(Phone().TraceOf("PostQuitMessage").at(0).detail, "0");
+}
+
+TEST_F(WholeRun, CreationFailuresEndWithZeroAndDoNothing)
+{
+    for (const char* call : {"RegisterClassW", "CreateWindowExW"}) {
+        SCOPED_TRACE(call);
+        Phone().Reset();
+        SetUp();
+        WriteIni(kFullProfile);
+        Phone().Fail(call);
+        EXPECT_EQ(Run(), kExitDone);
+        EXPECT_EQ(sim::TheMessaging().leftKeyClicks, 0);
+        EXPECT_FALSE(StatusWritten());
+        EXPECT_TRUE(Started().empty());
+    }
+}
+
+// A failure that the sequence can't handle ends the run with the failure code: nothing after
+// it happens, the window closes, the loop ends, and nothing is left held.
+struct FailureCase {
+    const char* name;
+    const char* call;
+    int nth;
+    bool statusWritten;
+    std::vector<WString> started;
+};
+
+class UncaughtFailure : public WholeRun, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(UncaughtFailure, EndsTheRunWithTheFailureCode)
+{
+    const FailureCase& row = GetParam();
+    WriteIni(kFullProfile);
+    Phone().Fail(row.call, row.nth);
+    EXPECT_EQ(Run(), kExitRunFailed);
+    EXPECT_EQ(StatusWritten(), row.statusWritten);
+    EXPECT_EQ(Started(), row.started);
+    EXPECT_EQ(Count("SetTimer"), row.statusWritten ? 1U : 0U);
+    ExpectNothingHeld();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, UncaughtFailure,
+    ::testing::Values(
+        // The first inspection, right after the press, in the creation step.
+        FailureCase{"CountInCreation", "IMAPITable::GetRowCount", 0, false, {}},
+        FailureCase{"ComInCreation", "CoInitializeEx", 1, false, {}},
+        // The second inspection, once the exchange is over, in the timer step.
+        FailureCase{"ReadInTimer", "IMAPITable::SeekRow", 0, true, {u"before.exe"}},
+        FailureCase{"ComInTimer", "CoInitializeEx", 2, true, {u"before.exe"}},
+        // The message loop itself breaks.
+        FailureCase{"MessageLoop", "GetMessageW", 1, true, {u"before.exe"}}),
+    [](const auto& row) { return row.param.name; });
+
+TEST_F(WholeRun, NoAccountStoreEndsTheRunAfterThePress)
+{
+    WriteIni(kFullProfile);
+    sim::mapi::Stores().front().SetText(PR_DISPLAY_NAME_W, u"O70 not the account");
+    EXPECT_EQ(Run(), kExitRunFailed);
+    EXPECT_EQ(sim::TheMessaging().leftKeyClicks, 1);
+    EXPECT_FALSE(StatusWritten());
+    ExpectNothingHeld();
+}
+
+}  // namespace
