@@ -1,0 +1,92 @@
+#include "sim/runner/output.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+namespace runner {
+
+namespace {
+
+constexpr std::size_t kActorWidth = 11;
+
+std::string Padded(const std::string& actor)
+{
+    return actor.size() >= kActorWidth ? actor + " " : actor + std::string(kActorWidth - actor.size(), ' ');
+}
+
+std::string WithoutFolder(std::string text, const std::string& folder)
+{
+    for (auto at = text.find(folder); !folder.empty() && at != std::string::npos;
+         at = text.find(folder, at)) {
+        text.replace(at, folder.size(), "<folder>");
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string Seconds(sim::Millis time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%7.3f s", static_cast<double>(time) / 1000.0);
+    return text;
+}
+
+Output::Output(std::ostream& out, const RunOptions& options, std::string folder)
+    : out_(out), options_(options), folder_(std::move(folder))
+{
+}
+
+void Output::Scenario(const runner::Scenario& scenario)
+{
+    const std::string time = scenario.realTime ? "real" : "virtual";
+    const std::string hooks = scenario.startHooks ? "started" : "recorded";
+    if (options_.json) {
+        nlohmann::json heading = {{"event", "scenario"},
+                                  {"description", scenario.description},
+                                  {"commandLine", scenario.commandLine},
+                                  {"time", time},
+                                  {"hooks", hooks}};
+        out_ << heading.dump() << std::endl;
+        return;
+    }
+    if (!scenario.description.empty()) {
+        out_ << scenario.description << "\n";
+    }
+    out_ << "quillet.exe " << scenario.commandLine << (scenario.commandLine.empty() ? "" : " ") << "(" << time
+         << " time, hooks " << hooks << ")\n"
+         << std::endl;
+}
+
+void Output::Print(const Line& line)
+{
+    if (options_.json) {
+        const nlohmann::json object = {
+            {"time", line.time}, {"actor", line.actor}, {"event", line.event}, {"text", line.text}};
+        out_ << object.dump() << std::endl;
+        return;
+    }
+    out_ << Seconds(line.time) << "  " << Padded(line.actor) << line.text << std::endl;
+}
+
+void Output::Raw(const sim::TraceEvent& event)
+{
+    if (!options_.verbose) {
+        return;
+    }
+    const std::string detail = WithoutFolder(event.detail, folder_);
+    if (options_.json) {
+        const nlohmann::json object = {{"time", event.time},
+                                       {"actor", event.actor},
+                                       {"event", "call"},
+                                       {"call", event.what},
+                                       {"detail", detail}};
+        out_ << object.dump() << std::endl;
+        return;
+    }
+    out_ << Seconds(event.time) << "  " << Padded(event.actor) << "  . " << event.what
+         << (detail.empty() ? "" : " " + detail) << std::endl;
+}
+
+}  // namespace runner

@@ -1,0 +1,33 @@
+// Printing a run: the scenario's heading, then each step of the timeline as a text line or
+// as one JSON object per line.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "sim/phone.h"
+#include "sim/runner/run.h"
+#include "sim/runner/scenario.h"
+#include "sim/runner/timeline.h"
+
+namespace runner {
+
+class Output {
+public:
+    Output(std::ostream& out, const RunOptions& options, std::string folder);
+
+    void Scenario(const runner::Scenario& scenario);
+    void Print(const Line& line);
+    // A platform call or action as the phone recorded it; printed with --verbose only.
+    void Raw(const sim::TraceEvent& event);
+
+private:
+    std::ostream& out_;
+    RunOptions options_;
+    std::string folder_;
+};
+
+// "  2.500 s" for 2500 ms.
+std::string Seconds(sim::Millis time);
+
+}  // namespace runner

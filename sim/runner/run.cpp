@@ -1,0 +1,138 @@
+// One run: the phone set up, WinMain called as the platform would call it, and the timeline
+// printed as the trace comes in.
+#include "sim/runner/run.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <ostream>
+#include <thread>
+
+#include "app/app_state.h"
+#include "platform/process.h"
+#include "sim/phone.h"
+#include "sim/runner/output.h"
+#include "sim/runner/setup.h"
+#include "sim/runner/timeline.h"
+
+namespace runner {
+
+namespace {
+
+using sim::Phone;
+
+// Static storage of a process is zero at its start; a second run in the same process must
+// begin from the same place.
+void ResetProgramState()
+{
+    AppState::instance = nullptr;
+    AppState::showMenu = 0;
+    AppState::touchLeft = 0;
+    AppState::profile.reset();
+    AppState::runFailed = false;
+}
+
+HINSTANCE ProgramInstance()
+{
+    static char module = 0;
+    return reinterpret_cast<HINSTANCE>(&module);
+}
+
+// The platform hands the entry a command line it may write to.
+std::vector<WCHAR> CommandLineBuffer(const std::string& commandLine)
+{
+    const WString text = sim::Utf16(commandLine);
+    std::vector<WCHAR> buffer(text.begin(), text.end());
+    buffer.push_back(0);
+    return buffer;
+}
+
+int CallWinMain(const Scenario& scenario, Timeline& timeline)
+{
+    auto commandLine = CommandLineBuffer(scenario.commandLine);
+    try {
+        const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
+        timeline.Exited(Phone::Get().Now(), code);
+        return code;
+    } catch (const sim::RunStopped& stopped) {
+        timeline.Stopped(Phone::Get().Now(), stopped.reason == sim::RunStopped::Reason::TimeLimit);
+        return stopped.reason == sim::RunStopped::Reason::TimeLimit ? kExitTimeLimit : kExitCrashed;
+    } catch (const std::exception& failure) {
+        timeline.Crashed(Phone::Get().Now(), failure.what());
+        return kExitCrashed;
+    }
+}
+
+// Hooks really started write as they run; give the last ones a moment so that what they
+// print comes before the runner ends, not after the shell's prompt.
+void LetHooksFinish(const Scenario& scenario)
+{
+    if (scenario.startHooks) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
+}  // namespace
+
+int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out)
+{
+    ResetProgramState();
+    const RunFolder folder;
+    const HookValues hooks = PrepareProfileFile(scenario, folder);
+    SetUpPhone(scenario, folder);
+
+    Output output(out, options, folder.Path().string());
+    output.Scenario(scenario);
+    Timeline timeline(hooks, folder.Path().string(), [&output](const Line& line) { output.Print(line); });
+    Phone::Get().onRecord = [&](const sim::TraceEvent& event) {
+        output.Raw(event);
+        timeline.Feed(event);
+    };
+    const int code = CallWinMain(scenario, timeline);
+    Phone::Get().onRecord = nullptr;
+    LetHooksFinish(scenario);
+    return code;
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    CLI::App app("Runs Quillet on a simulated phone and prints what happened, step by step.", "quillet-sim");
+    RunOptions options;
+    bool virtualTime = false;
+    bool recordHooks = false;
+    bool printDefault = false;
+    std::string path;
+    app.add_flag("--json", options.json, "print one JSON object per line");
+    app.add_flag("--verbose", options.verbose, "print every platform call as well");
+    app.add_flag("--virtual-time", virtualTime, "run in virtual time, whatever the scenario says");
+    app.add_flag("--record-hooks", recordHooks, "only record the hooks, whatever the scenario says");
+    app.add_flag("--print-default", printDefault, "print the built-in default scenario and exit");
+    app.add_option("scenario", path, "a scenario file (JSON); without one, the built-in default runs");
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        return code == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kExitUsage;
+    }
+    if (printDefault) {
+        out << DefaultScenarioText();
+        return 0;
+    }
+    Scenario scenario;
+    try {
+        scenario = path.empty() ? DefaultScenario() : LoadScenario(path);
+    } catch (const ScenarioFileError& error) {
+        err << "quillet-sim: " << error.what() << "\n";
+        return kExitNoScenario;
+    } catch (const ScenarioError& error) {
+        err << "quillet-sim: " << error.what() << "\n";
+        return kExitBadScenario;
+    }
+    scenario.realTime = scenario.realTime && !virtualTime;
+    scenario.startHooks = scenario.startHooks && !recordHooks;
+    return RunScenario(scenario, options, out);
+}
+
+}  // namespace runner

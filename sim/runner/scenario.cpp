@@ -1,0 +1,515 @@
+// Reading a scenario: strict, so that a misspelt field or a wrong type is reported where it
+// stands instead of being quietly replaced by a default.
+#include "sim/runner/scenario.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <system_error>
+
+namespace runner {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::int64_t kLongestRun = std::int64_t{24} * 60 * 60 * 1000;
+
+const char* const kDefaultProfile =
+    "[exec]\n"
+    "before=\\Windows\\before.exe|--sending\n"
+    "send=\\Windows\\send.exe\n"
+    "after=\\Windows\\after.exe\n";
+
+std::string Escaped(const std::string& key)
+{
+    std::string escaped;
+    for (const char c : key) {
+        if (c == '~') {
+            escaped += "~0";
+        } else if (c == '/') {
+            escaped += "~1";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string Listed(std::initializer_list<const char*> names)
+{
+    std::string text;
+    for (const char* name : names) {
+        text += (text.empty() ? "" : ", ") + std::string("\"") + name + "\"";
+    }
+    return text;
+}
+
+// One JSON value and where it stands in the file.
+class Place {
+public:
+    Place(const Json& value, std::string pointer, const std::string& source)
+        : value_(value), pointer_(std::move(pointer)), source_(source)
+    {
+    }
+
+    [[noreturn]] void Fail(const std::string& problem) const
+    {
+        throw ScenarioError(source_, pointer_, problem);
+    }
+
+    [[nodiscard]] const Json& Value() const { return value_; }
+    [[nodiscard]] Place Child(const Json& value, const std::string& step) const
+    {
+        return {value, pointer_ + "/" + Escaped(step), source_};
+    }
+
+    void Expect(bool fits, const char* expected) const
+    {
+        if (!fits) {
+            Fail(std::string("expected ") + expected + ", found " + value_.type_name());
+        }
+    }
+
+    [[nodiscard]] std::string String() const
+    {
+        Expect(value_.is_string(), "a string");
+        return value_.get<std::string>();
+    }
+    [[nodiscard]] bool Bool() const
+    {
+        Expect(value_.is_boolean(), "true or false");
+        return value_.get<bool>();
+    }
+    [[nodiscard]] std::int64_t Integer(std::int64_t least, std::int64_t most) const
+    {
+        Expect(value_.is_number_integer(), "an integer");
+        if (value_.is_number_unsigned() && value_.get<std::uint64_t>() > static_cast<std::uint64_t>(most)) {
+            Fail("expected at most " + std::to_string(most));
+        }
+        const auto number = value_.get<std::int64_t>();
+        if (number < least || number > most) {
+            Fail("expected an integer from " + std::to_string(least) + " to " + std::to_string(most) +
+                 ", found " + std::to_string(number));
+        }
+        return number;
+    }
+    [[nodiscard]] std::string Choice(std::initializer_list<const char*> allowed) const
+    {
+        const std::string chosen = String();
+        if (std::none_of(allowed.begin(), allowed.end(), [&](const char* name) { return chosen == name; })) {
+            Fail("expected one of " + Listed(allowed) + ", found \"" + chosen + "\"");
+        }
+        return chosen;
+    }
+
+private:
+    const Json& value_;
+    std::string pointer_;
+    const std::string& source_;
+};
+
+// A JSON object whose every field must be one of the allowed names.
+class Fields {
+public:
+    Fields(const Place& place, std::initializer_list<const char*> allowed) : place_(place)
+    {
+        place.Expect(place.Value().is_object(), "an object");
+        for (const auto& item : place.Value().items()) {
+            if (std::none_of(allowed.begin(), allowed.end(),
+                             [&](const char* name) { return item.key() == name; })) {
+                place.Child(item.value(), item.key())
+                    .Fail("unknown field; the fields here are " + Listed(allowed));
+            }
+        }
+    }
+
+    [[nodiscard]] std::optional<Place> Find(const char* name) const
+    {
+        const auto found = place_.Value().find(name);
+        if (found == place_.Value().end()) {
+            return std::nullopt;
+        }
+        return place_.Child(*found, name);
+    }
+
+    void String(const char* name, std::string& field) const
+    {
+        if (auto place = Find(name)) {
+            field = place->String();
+        }
+    }
+    void Bool(const char* name, bool& field) const
+    {
+        if (auto place = Find(name)) {
+            field = place->Bool();
+        }
+    }
+    void Integer(const char* name, std::int64_t& field, std::int64_t least, std::int64_t most) const
+    {
+        if (auto place = Find(name)) {
+            field = place->Integer(least, most);
+        }
+    }
+    [[nodiscard]] std::optional<std::string> Choice(const char* name,
+                                                    std::initializer_list<const char*> allowed) const
+    {
+        if (auto place = Find(name)) {
+            return place->Choice(allowed);
+        }
+        return std::nullopt;
+    }
+    [[nodiscard]] const Place& Self() const { return place_; }
+
+private:
+    Place place_;
+};
+
+std::vector<std::string> Strings(const Place& place)
+{
+    place.Expect(place.Value().is_array(), "an array of strings");
+    std::vector<std::string> strings;
+    for (std::size_t i = 0; i < place.Value().size(); ++i) {
+        strings.push_back(place.Child(place.Value()[i], std::to_string(i)).String());
+    }
+    return strings;
+}
+
+FrontSetup::Bar BarOf(const std::string& name)
+{
+    if (name == "foreign") {
+        return FrontSetup::Bar::Foreign;
+    }
+    return name == "none" ? FrontSetup::Bar::None : FrontSetup::Bar::Own;
+}
+
+FrontSetup ReadFront(const Place& place)
+{
+    const Fields fields(place, {"program", "window", "inFront", "bar", "barOwner", "draftDelay"});
+    FrontSetup front;
+    fields.String("program", front.program);
+    if (auto window = fields.Find("window")) {
+        if (window->Value().is_array()) {
+            front.chain = Strings(*window);
+            front.window.clear();
+            if (front.chain.empty()) {
+                window->Fail("expected at least one window class");
+            }
+        } else {
+            window->Expect(window->Value().is_string(),
+                           "\"compose\", \"other\" or an array of window classes");
+            front.window = window->Choice({"compose", "other"});
+        }
+    }
+    if (!front.IsMessaging() && front.chain.empty()) {
+        // Another program's window: its class chain is its own, never Messaging's names.
+        if (fields.Find("window")) {
+            fields.Find("window")->Fail("another program's window is given as an array of window classes");
+        }
+        front.chain = {"Main"};
+        front.window.clear();
+    }
+    fields.Bool("inFront", front.inFront);
+    if (auto bar = fields.Choice("bar", {"own", "foreign", "none"})) {
+        front.bar = BarOf(*bar);
+    }
+    fields.String("barOwner", front.barOwner);
+    fields.Integer("draftDelay", front.draftDelay, 0, kLongestRun);
+    return front;
+}
+
+ProfileSetup ReadProfile(const Place& place)
+{
+    const Fields fields(place, {"state", "lines", "content"});
+    ProfileSetup profile;
+    profile.content = kDefaultProfile;
+    if (auto state = fields.Choice("state", {"present", "absent", "unreadable"})) {
+        profile.state = *state == "absent"       ? ProfileSetup::State::Absent
+                        : *state == "unreadable" ? ProfileSetup::State::Unreadable
+                                                 : ProfileSetup::State::Present;
+    }
+    const auto lines = fields.Find("lines");
+    const auto content = fields.Find("content");
+    if (lines && content) {
+        content->Fail("give the file as \"lines\" or as \"content\", not both");
+    }
+    if (lines) {
+        profile.content.clear();
+        for (const auto& line : Strings(*lines)) {
+            profile.content += line + "\n";
+        }
+    }
+    if (content) {
+        profile.content = content->String();
+    }
+    if (profile.state == ProfileSetup::State::Absent && (lines || content)) {
+        fields.Self().Fail("an absent file has no content");
+    }
+    return profile;
+}
+
+OutboxMessage ReadMessage(const Place& place)
+{
+    OutboxMessage message;
+    if (place.Value().is_string()) {
+        message.subject = place.String();
+        return message;
+    }
+    place.Expect(place.Value().is_object(), "a subject or an object");
+    const Fields fields(place, {"subject", "opens"});
+    fields.String("subject", message.subject);
+    fields.Bool("opens", message.opens);
+    return message;
+}
+
+StoreSetup ReadStore(const Place& place)
+{
+    const Fields fields(place, {"name", "opens", "hasOutbox", "outbox"});
+    StoreSetup store;
+    const auto name = fields.Find("name");
+    if (!name) {
+        place.Fail("a store needs a \"name\"");
+    }
+    store.name = name->String();
+    fields.Bool("opens", store.opens);
+    fields.Bool("hasOutbox", store.hasOutbox);
+    if (auto outbox = fields.Find("outbox")) {
+        outbox->Expect(outbox->Value().is_array(), "an array of messages");
+        if (!store.hasOutbox && !outbox->Value().empty()) {
+            outbox->Fail("a store without an Outbox holds no Outbox messages");
+        }
+        for (std::size_t i = 0; i < outbox->Value().size(); ++i) {
+            store.outbox.push_back(ReadMessage(outbox->Child(outbox->Value()[i], std::to_string(i))));
+        }
+    }
+    return store;
+}
+
+std::vector<StoreSetup> ReadStores(const Place& place)
+{
+    place.Expect(place.Value().is_array(), "an array of stores");
+    std::vector<StoreSetup> stores;
+    for (std::size_t i = 0; i < place.Value().size(); ++i) {
+        stores.push_back(ReadStore(place.Child(place.Value()[i], std::to_string(i))));
+    }
+    return stores;
+}
+
+PhoneSetup ReadPhone(const Place& place)
+{
+    const Fields fields(place, {"behaviour", "exchangeLength", "sendsMail"});
+    PhoneSetup phone;
+    if (auto behaviour = fields.Choice("behaviour", {"finishes", "neverFinishes", "keyAbsent"})) {
+        phone.behaviour = *behaviour == "neverFinishes" ? PhoneSetup::Behaviour::NeverFinishes
+                          : *behaviour == "keyAbsent"   ? PhoneSetup::Behaviour::KeyAbsent
+                                                        : PhoneSetup::Behaviour::Finishes;
+    }
+    fields.Integer("exchangeLength", phone.exchangeLength, 0, kLongestRun);
+    fields.Bool("sendsMail", phone.sendsMail);
+    return phone;
+}
+
+Failure ReadFailure(const Place& place)
+{
+    const Fields fields(place, {"call", "nth"});
+    const auto call = fields.Find("call");
+    if (!call) {
+        place.Fail("a failure needs a \"call\"");
+    }
+    Failure failure{call->String(), 0};
+    const auto& known = InjectableCalls();
+    if (std::find(known.begin(), known.end(), failure.call) == known.end()) {
+        std::string names;
+        for (const auto& name : known) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        call->Fail("the simulated phone can't make \"" + failure.call + "\" fail; it can fail " + names);
+    }
+    std::int64_t nth = 0;
+    fields.Integer("nth", nth, 0, std::numeric_limits<int>::max());
+    failure.nth = static_cast<int>(nth);
+    return failure;
+}
+
+std::vector<Failure> ReadFailures(const Place& place)
+{
+    place.Expect(place.Value().is_array(), "an array of failures");
+    std::vector<Failure> failures;
+    for (std::size_t i = 0; i < place.Value().size(); ++i) {
+        const Place item = place.Child(place.Value()[i], std::to_string(i));
+        Failure failure = ReadFailure(item);
+        // The phone keeps one plan per call, so a second entry would silently replace the first.
+        if (std::any_of(failures.begin(), failures.end(),
+                        [&](const Failure& f) { return f.call == failure.call; })) {
+            item.Fail("\"" + failure.call + "\" is already planned to fail; give each call once");
+        }
+        failures.push_back(std::move(failure));
+    }
+    return failures;
+}
+
+Scenario Read(const Place& root)
+{
+    const Fields fields(root, {"description", "commandLine", "time", "timeLimit", "hooks", "alreadyRunning",
+                               "menu", "front", "profile", "stores", "phone", "failures"});
+    Scenario scenario;
+    scenario.profile.content = kDefaultProfile;
+    scenario.stores = {StoreSetup{"070-1234-5678", true, true, {}}};
+    fields.String("description", scenario.description);
+    fields.String("commandLine", scenario.commandLine);
+    if (auto time = fields.Choice("time", {"virtual", "real"})) {
+        scenario.realTime = *time == "real";
+    }
+    fields.Integer("timeLimit", scenario.timeLimit, 0, kLongestRun);
+    if (auto hooks = fields.Choice("hooks", {"recorded", "started"})) {
+        scenario.startHooks = *hooks == "started";
+    }
+    fields.Bool("alreadyRunning", scenario.alreadyRunning);
+    if (auto menu = fields.Choice("menu", {"send", "outbox", "dismiss"})) {
+        scenario.menu = *menu;
+    }
+    if (auto front = fields.Find("front")) {
+        scenario.front = ReadFront(*front);
+    }
+    if (auto profile = fields.Find("profile")) {
+        scenario.profile = ReadProfile(*profile);
+    }
+    if (auto stores = fields.Find("stores")) {
+        scenario.stores = ReadStores(*stores);
+    }
+    if (auto phone = fields.Find("phone")) {
+        scenario.phone = ReadPhone(*phone);
+    }
+    if (auto failures = fields.Find("failures")) {
+        scenario.failures = ReadFailures(*failures);
+    }
+    return scenario;
+}
+
+// The parser's own message without its "[json.exception...] " tag.
+std::string ParseProblem(const nlohmann::json::parse_error& error)
+{
+    std::string text = error.what();
+    const auto tagEnd = text.find("] ");
+    if (text.starts_with("[json.exception") && tagEnd != std::string::npos) {
+        text.erase(0, tagEnd + 2);
+    }
+    return "not valid JSON: " + text;
+}
+
+}  // namespace
+
+ScenarioError::ScenarioError(const std::string& source, const std::string& pointer,
+                             const std::string& problem)
+    : std::runtime_error(source + ": " + (pointer.empty() ? std::string() : pointer + ": ") + problem),
+      source_(source),
+      pointer_(pointer)
+{
+}
+
+Scenario ParseScenario(const std::string& text, const std::string& source)
+{
+    Json root;
+    try {
+        root = Json::parse(text);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw ScenarioError(source, "", ParseProblem(error));
+    }
+    return Read(Place(root, "", source));
+}
+
+Scenario LoadScenario(const std::string& path)
+{
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw ScenarioFileError(path + ": can't open the scenario: it is a folder");
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw ScenarioFileError(
+            path + ": can't open the scenario: " + std::error_code(errno, std::generic_category()).message());
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) {
+        throw ScenarioFileError(path + ": can't read the scenario");
+    }
+    return ParseScenario(text.str(), path);
+}
+
+const std::string& DefaultScenarioText()
+{
+    static const std::string text = R"json({
+  "description": "Quillet started over the Messaging compose window, with mail waiting in the 070 account's Outbox; the phone sends and receives for two seconds; the hooks really run",
+  "commandLine": "",
+  "time": "real",
+  "hooks": "started",
+  "front": { "program": "tmail.exe", "window": "compose", "bar": "own" },
+  "stores": [
+    { "name": "070-1234-5678", "outbox": ["Re: lunch on Friday"] }
+  ],
+  "phone": { "behaviour": "finishes", "exchangeLength": 2000, "sendsMail": true },
+  "profile": {
+    "lines": [
+      "[exec]",
+      "before=/bin/sh|-c \"echo '        (before hook: the phone is about to send and receive)' >&2\"",
+      "send=/bin/sh|-c \"echo '        (send hook: every mail has left the Outbox)' >&2\"",
+      "after=/bin/sh|-c \"echo '        (after hook: mail is still waiting in the Outbox)' >&2\""
+    ]
+  }
+}
+)json";
+    return text;
+}
+
+Scenario DefaultScenario()
+{
+    return ParseScenario(DefaultScenarioText(), "(built-in default scenario)");
+}
+
+const std::vector<std::string>& InjectableCalls()
+{
+    static const std::vector<std::string> calls = {
+        "AppendMenuW",
+        "CoInitializeEx",
+        "CreateFileW",
+        "CreateMutexW",
+        "CreatePopupMenu",
+        "CreateToolhelp32Snapshot",
+        "CreateWindowExW",
+        "GetClassNameW",
+        "GetMessageW",
+        "GetModuleFileNameW",
+        "HrGetOneProp",
+        "HrSetOneProp",
+        "IMAPIFolder::GetContentsTable",
+        "IMAPISession::GetMsgStoresTable",
+        "IMAPISession::OpenEntry",
+        "IMAPISession::OpenMsgStore",
+        "IMAPITable::GetRowCount",
+        "IMAPITable::QueryRows",
+        "IMAPITable::SeekRow",
+        "IMAPITable::SetColumns",
+        "IMsgStore::OpenEntry",
+        "MAPIInitialize",
+        "MAPILogonEx",
+        "PostMessageW",
+        "Process32FirstW",
+        "Process32NextW",
+        "ReadFile",
+        "RegOpenKeyExW",
+        "RegisterClassW",
+        "SetTimer",
+        "ShellExecuteExW",
+        "TrackPopupMenuEx",
+        "WriteFile",
+    };
+    return calls;
+}
+
+}  // namespace runner

@@ -1,0 +1,106 @@
+// A scenario: the simulated phone as it stands when Quillet is started, the other parties'
+// behaviour, and how the run is carried out. Read from JSON (docs/scenarios.md); every field
+// has a default, so "{}" is a valid scenario.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace runner {
+
+struct OutboxMessage {
+    std::string subject = "mail";
+    bool opens = true;
+};
+
+struct StoreSetup {
+    std::string name;
+    bool opens = true;
+    bool hasOutbox = true;
+    std::vector<OutboxMessage> outbox;
+};
+
+struct FrontSetup {
+    enum class Bar { Own, Foreign, None };
+    std::string program = "tmail.exe";
+    // "compose" or "other" for the Messaging program's own windows; otherwise the chain of
+    // first children, top-level window first.
+    std::string window = "compose";
+    std::vector<std::string> chain;
+    bool inFront = true;
+    Bar bar = Bar::Own;
+    std::string barOwner = "cprog.exe";
+    std::int64_t draftDelay = 0;
+
+    [[nodiscard]] bool IsMessaging() const { return program == "tmail.exe"; }
+};
+
+struct ProfileSetup {
+    enum class State { Present, Absent, Unreadable };
+    State state = State::Present;
+    std::string content;  // UTF-8 bytes as the file holds them
+};
+
+struct PhoneSetup {
+    enum class Behaviour { Finishes, NeverFinishes, KeyAbsent };
+    Behaviour behaviour = Behaviour::Finishes;
+    std::int64_t exchangeLength = 2000;
+    bool sendsMail = true;  // false: the exchange leaves the Outbox as it was
+};
+
+struct Failure {
+    std::string call;
+    int nth = 0;  // 0: every call; otherwise only the nth
+};
+
+struct Scenario {
+    std::string description;
+    std::string commandLine;
+    bool realTime = false;
+    bool startHooks = false;  // false: hooks are only recorded
+    std::int64_t timeLimit = 60000;
+    bool alreadyRunning = false;
+    std::string menu = "send";  // "send", "outbox" or "dismiss"
+    FrontSetup front;
+    ProfileSetup profile;
+    std::vector<StoreSetup> stores;
+    PhoneSetup phone;
+    std::vector<Failure> failures;
+};
+
+// A scenario that can't be used: where it came from, the place in it (a JSON pointer, empty
+// for the file as a whole) and what is wrong.
+class ScenarioError : public std::runtime_error {
+public:
+    ScenarioError(const std::string& source, const std::string& pointer, const std::string& problem);
+    [[nodiscard]] const std::string& Source() const { return source_; }
+    [[nodiscard]] const std::string& Pointer() const { return pointer_; }
+
+private:
+    std::string source_;
+    std::string pointer_;
+};
+
+// The file can't be read at all (missing, a folder, no permission).
+class ScenarioFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses a scenario from JSON text; source names it in messages. Throws ScenarioError.
+Scenario ParseScenario(const std::string& text, const std::string& source);
+
+// Reads and parses a scenario file. Throws ScenarioFileError or ScenarioError.
+Scenario LoadScenario(const std::string& path);
+
+// The built-in default scenario as JSON text, and parsed.
+const std::string& DefaultScenarioText();
+Scenario DefaultScenario();
+
+// The calls whose failure the simulated phone can inject, by the names Failure::call takes.
+const std::vector<std::string>& InjectableCalls();
+
+}  // namespace runner
