@@ -38,18 +38,20 @@ TEST_P(HookTable, StartsTheHooksThatTheOutboxAndProfileCallFor)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HookTable,
-    ::testing::Values(
-        HookCase{"MailLeftRunsAfter", kFullProfile, true, {u"before.exe", u"after.exe"}},
-        HookCase{"EmptyRunsSendOnly", kFullProfile, false, {u"before.exe", u"send.exe"}},
-        HookCase{"EmptySendValueStartsNothingAndSkipsAfter",
-                 "[exec]\nbefore=before.exe\nsend=\nafter=after.exe\n", false, {u"before.exe"}},
-        HookCase{"EmptyWithoutSendRunsAfter", "[exec]\nbefore=before.exe\nafter=after.exe\n", false,
-                 {u"before.exe", u"after.exe"}},
-        HookCase{"MailLeftIgnoresSend", "[exec]\nsend=send.exe\n", true, {}},
-        HookCase{"NoHooksAtAll", "[exec]\nbefore=\n", false, {}},
-        HookCase{"EmptyFile", "", false, {}},
-        HookCase{"MissingFile", nullptr, false, {}},
-        HookCase{"OtherSectionOnly", "[Exec]\nbefore=before.exe\nafter=after.exe\n", true, {}}),
+    ::testing::Values(HookCase{"MailLeftRunsAfter", kFullProfile, true, {u"before.exe", u"after.exe"}},
+                      HookCase{"EmptyRunsSendOnly", kFullProfile, false, {u"before.exe", u"send.exe"}},
+                      HookCase{"EmptySendValueStartsNothingAndSkipsAfter",
+                               "[exec]\nbefore=before.exe\nsend=\nafter=after.exe\n",
+                               false,
+                               {u"before.exe"}},
+                      HookCase{"EmptyWithoutSendRunsAfter",
+                               "[exec]\nbefore=before.exe\nafter=after.exe\n",
+                               false,
+                               {u"before.exe", u"after.exe"}},
+                      HookCase{"MailLeftIgnoresSend", "[exec]\nsend=send.exe\n", true, {}},
+                      HookCase{"NoHooksAtAll", "[exec]\nbefore=\n", false, {}},
+                      HookCase{"EmptyFile", "", false, {}}, HookCase{"MissingFile", nullptr, false, {}},
+                      HookCase{"OtherSectionOnly", "[Exec]\nbefore=before.exe\nafter=after.exe\n", true, {}}),
     [](const auto& row) { return row.param.name; });
 
 TEST_F(WholeRun, MissingProfileIsWrittenEvenWhenThereIsNothingToSendAndReadAtTheNextStart)
@@ -109,7 +111,7 @@ TEST_F(WholeRun, OnlyAnUnreadableStatusEndsTheExchange)
 {
     WriteIni(kFullProfile);
     Phone().phoneService.behaviour = sim::PhoneService::Behaviour::NeverFinishes;
-    Phone().Schedule(1000, [] { SetStatus(0); });   // still running
+    Phone().Schedule(1000, [] { SetStatus(0); });  // still running
     Phone().Schedule(2200, [this] {
         sim::mapi::SendOutbox(Account());
         SetStatus(-1);  // reads as gone
@@ -149,7 +151,8 @@ TEST_F(WholeRun, CloseGoesToTheDefaultHandlingWhichDestroysAndQuits)
     WriteIni(kFullProfile);
     EXPECT_EQ(Run(), kExitDone);
     const auto defaults = Phone().TraceOf("DefWindowProcW");
-    EXPECT_TRUE(std::any_of(defaults.begin(), defaults.end(), [](const auto& e) { return e.detail == "WM_CLOSE"; }));
+    EXPECT_TRUE(
+        std::any_of(defaults.begin(), defaults.end(), [](const auto& e) { return e.detail == "WM_CLOSE"; }));
     EXPECT_EQ(Phone().TraceOf("PostQuitMessage").at(0).detail, "0");
 }
 
@@ -192,18 +195,17 @@ TEST_P(UncaughtFailure, EndsTheRunWithTheFailureCode)
     ExpectNothingHeld();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, UncaughtFailure,
-    ::testing::Values(
-        // The first inspection, right after the press, in the creation step.
-        FailureCase{"CountInCreation", "IMAPITable::GetRowCount", 0, false, {}},
-        FailureCase{"ComInCreation", "CoInitializeEx", 1, false, {}},
-        // The second inspection, once the exchange is over, in the timer step.
-        FailureCase{"ReadInTimer", "IMAPITable::SeekRow", 0, true, {u"before.exe"}},
-        FailureCase{"ComInTimer", "CoInitializeEx", 2, true, {u"before.exe"}},
-        // The message loop itself breaks.
-        FailureCase{"MessageLoop", "GetMessageW", 1, true, {u"before.exe"}}),
-    [](const auto& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Steps, UncaughtFailure,
+                         ::testing::Values(
+                             // The first inspection, right after the press, in the creation step.
+                             FailureCase{"CountInCreation", "IMAPITable::GetRowCount", 0, false, {}},
+                             FailureCase{"ComInCreation", "CoInitializeEx", 1, false, {}},
+                             // The second inspection, once the exchange is over, in the timer step.
+                             FailureCase{"ReadInTimer", "IMAPITable::SeekRow", 0, true, {u"before.exe"}},
+                             FailureCase{"ComInTimer", "CoInitializeEx", 2, true, {u"before.exe"}},
+                             // The message loop itself breaks.
+                             FailureCase{"MessageLoop", "GetMessageW", 1, true, {u"before.exe"}}),
+                         [](const auto& row) { return row.param.name; });
 
 TEST_F(WholeRun, NoAccountStoreEndsTheRunAfterThePress)
 {

@@ -38,7 +38,8 @@ protected:
         try {
             return WinMain(nullptr, nullptr, line.data(), 0);
         } catch (const sim::RunStopped& stopped) {
-            EXPECT_EQ(stopped.reason, sim::RunStopped::Reason::TimeLimit) << "the program would wait for ever";
+            EXPECT_EQ(stopped.reason, sim::RunStopped::Reason::TimeLimit)
+                << "the program would wait for ever";
             return kStillRunning;
         }
     }
