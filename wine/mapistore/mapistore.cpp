@@ -99,7 +99,7 @@ std::string EntryName(ULONG size, LPENTRYID id)
     if (id == nullptr || size < 4) {
         return {};
     }
-    return std::string(reinterpret_cast<const char*>(id) + 4, size - 4);
+    return {reinterpret_cast<const char*>(id) + 4, size - 4};
 }
 
 // Splits "kind:a:b" into its numbers when the kind matches.
@@ -162,7 +162,7 @@ bool CopyValue(const Props& props, ULONG tag, SPropValue& out, void* base)
     out.ulPropTag = tag;
     void* memory = nullptr;
     if (PROP_TYPE(tag) == PT_UNICODE) {
-        const ULONG size = static_cast<ULONG>((value->text.size() + 1) * sizeof(wchar_t));
+        const auto size = static_cast<ULONG>((value->text.size() + 1) * sizeof(wchar_t));
         Mapi().more(size, base, &memory);
         std::memcpy(memory, value->text.c_str(), size);
         out.Value.lpszW = static_cast<LPWSTR>(memory);
@@ -231,14 +231,14 @@ public:
     Object& operator=(const Object&) = delete;
     virtual ~Object() = default;
 
-    STDMETHODIMP QueryInterface(REFIID /*iid*/, void** out) override
+    STDMETHODIMP QueryInterface(REFIID /*iid*/, void** out) noexcept override
     {
         *out = this;
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() noexcept override
     {
         if (references_ <= 0) {
             Log("over-release", kind_);
@@ -248,7 +248,7 @@ public:
         if (left == 0) {
             Log("release", kind_);
             --liveObjects;
-            delete this;
+            delete this;  // NOLINT(cppcoreguidelines-owning-memory): the last reference is gone
         }
         return static_cast<ULONG>(left);
     }
@@ -265,36 +265,29 @@ public:
     {
     }
 
-    STDMETHODIMP GetProps(LPSPropTagArray tags, ULONG /*flags*/, ULONG* count, LPSPropValue* values) override
+    STDMETHODIMP GetProps(LPSPropTagArray tags, ULONG /*flags*/, ULONG* count,
+                          LPSPropValue* values) noexcept override
     {
         if (count == nullptr || values == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
         }
         return CopyValues(props_, TagList(tags, props_), *count, *values);
     }
-    MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) override NO_SUPPORT;
-    MAPIMETHOD(SaveChanges)(ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(GetPropList)(ULONG ulFlags, LPSPropTagArray* lppPropTagArray) override NO_SUPPORT;
-    MAPIMETHOD(OpenProperty)
-    (ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags,
-     LPUNKNOWN* lppUnk) override NO_SUPPORT;
-    MAPIMETHOD(SetProps)
-    (ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) override NO_SUPPORT;
-    MAPIMETHOD(DeleteProps)
-    (LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) override NO_SUPPORT;
+    MAPIMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SaveChanges)(ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetPropList)(ULONG, LPSPropTagArray*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(OpenProperty)(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetProps)(ULONG, LPSPropValue, LPSPropProblemArray*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(DeleteProps)(LPSPropTagArray, LPSPropProblemArray*) noexcept override NO_SUPPORT;
     MAPIMETHOD(CopyTo)
-    (ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG ulUIParam,
-     LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
-     LPSPropProblemArray* lppProblems) override NO_SUPPORT;
+    (ULONG, LPCIID, LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+     LPSPropProblemArray*) noexcept override NO_SUPPORT;
     MAPIMETHOD(CopyProps)
-    (LPSPropTagArray lpIncludeProps, ULONG ulUIParam, LPMAPIPROGRESS lpProgress, LPCIID lpInterface,
-     LPVOID lpDestObj, ULONG ulFlags, LPSPropProblemArray* lppProblems) override NO_SUPPORT;
+    (LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+     LPSPropProblemArray*) noexcept override NO_SUPPORT;
     MAPIMETHOD(GetNamesFromIDs)
-    (LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG* lpcPropNames,
-     LPMAPINAMEID** lpppPropNames) override NO_SUPPORT;
-    MAPIMETHOD(GetIDsFromNames)
-    (ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags,
-     LPSPropTagArray* lppPropTags) override NO_SUPPORT;
+    (LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetIDsFromNames)(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) noexcept override NO_SUPPORT;
 
 private:
     Props props_;
@@ -310,7 +303,7 @@ public:
         }
     }
 
-    STDMETHODIMP SetColumns(LPSPropTagArray tags, ULONG /*flags*/) override
+    STDMETHODIMP SetColumns(LPSPropTagArray tags, ULONG /*flags*/) noexcept override
     {
         if (tags == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -318,7 +311,7 @@ public:
         columns_.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
         return S_OK;
     }
-    STDMETHODIMP GetRowCount(ULONG /*flags*/, ULONG* count) override
+    STDMETHODIMP GetRowCount(ULONG /*flags*/, ULONG* count) noexcept override
     {
         if (count == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -326,7 +319,7 @@ public:
         *count = static_cast<ULONG>(rows_.size());
         return S_OK;
     }
-    STDMETHODIMP SeekRow(BOOKMARK origin, LONG rows, LONG* sought) override
+    STDMETHODIMP SeekRow(BOOKMARK origin, LONG rows, LONG* sought) noexcept override
     {
         LONG start = 0;
         if (origin == BOOKMARK_CURRENT) {
@@ -343,7 +336,7 @@ public:
         cursor_ = target;
         return S_OK;
     }
-    STDMETHODIMP QueryRows(LONG count, ULONG /*flags*/, LPSRowSet* rows) override
+    STDMETHODIMP QueryRows(LONG count, ULONG /*flags*/, LPSRowSet* rows) noexcept override
     {
         if (rows == nullptr || count < 0) {
             return MAPI_E_INVALID_PARAMETER;
@@ -367,40 +360,44 @@ public:
         return S_OK;
     }
 
-    MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) override NO_SUPPORT;
-    MAPIMETHOD(Advise)
-    (ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) override NO_SUPPORT;
-    MAPIMETHOD(Unadvise)(ULONG ulConnection) override NO_SUPPORT;
-    MAPIMETHOD(GetStatus)(ULONG* lpulTableStatus, ULONG* lpulTableType) override NO_SUPPORT;
-    MAPIMETHOD(QueryColumns)(ULONG ulFlags, LPSPropTagArray* lpPropTagArray) override NO_SUPPORT;
-    MAPIMETHOD(SeekRowApprox)(ULONG ulNumerator, ULONG ulDenominator) override NO_SUPPORT;
-    MAPIMETHOD(QueryPosition)
-    (ULONG* lpulRow, ULONG* lpulNumerator, ULONG* lpulDenominator) override NO_SUPPORT;
-    MAPIMETHOD(FindRow)(LPSRestriction lpRestriction, BOOKMARK bkOrigin, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(Restrict)(LPSRestriction lpRestriction, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(CreateBookmark)(BOOKMARK* lpbkPosition) override NO_SUPPORT;
-    MAPIMETHOD(FreeBookmark)(BOOKMARK bkPosition) override NO_SUPPORT;
-    MAPIMETHOD(SortTable)(LPSSortOrderSet lpSortCriteria, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(QuerySortOrder)(LPSSortOrderSet* lppSortCriteria) override NO_SUPPORT;
-    MAPIMETHOD(Abort)() override NO_SUPPORT;
-    MAPIMETHOD(ExpandRow)
-    (ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulRowCount, ULONG ulFlags, LPSRowSet* lppRows,
-     ULONG* lpulMoreRows) override NO_SUPPORT;
-    MAPIMETHOD(CollapseRow)
-    (ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulFlags, ULONG* lpulRowCount) override NO_SUPPORT;
-    MAPIMETHOD(WaitForCompletion)(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus) override NO_SUPPORT;
-    MAPIMETHOD(GetCollapseState)
-    (ULONG ulFlags, ULONG cbInstanceKey, LPBYTE lpbInstanceKey, ULONG* lpcbCollapseState,
-     LPBYTE* lppbCollapseState) override NO_SUPPORT;
-    MAPIMETHOD(SetCollapseState)
-    (ULONG ulFlags, ULONG cbCollapseState, LPBYTE pbCollapseState,
-     BOOKMARK* lpbkLocation) override NO_SUPPORT;
+    MAPIMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Advise)(ULONG, LPMAPIADVISESINK, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Unadvise)(ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetStatus)(ULONG*, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(QueryColumns)(ULONG, LPSPropTagArray*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SeekRowApprox)(ULONG, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(QueryPosition)(ULONG*, ULONG*, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(FindRow)(LPSRestriction, BOOKMARK, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Restrict)(LPSRestriction, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(CreateBookmark)(BOOKMARK*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(FreeBookmark)(BOOKMARK) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SortTable)(LPSSortOrderSet, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(QuerySortOrder)(LPSSortOrderSet*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Abort)() noexcept override NO_SUPPORT;
+    MAPIMETHOD(ExpandRow)(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(CollapseRow)(ULONG, LPBYTE, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(WaitForCompletion)(ULONG, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetCollapseState)(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetCollapseState)(ULONG, ULONG, LPBYTE, BOOKMARK*) noexcept override NO_SUPPORT;
 
 private:
     std::vector<Props> rows_;
     std::vector<ULONG> columns_;
     LONG cursor_ = 0;
 };
+
+// Hands out a new object holding its first reference: from then on a COM object owns itself and
+// goes with its last Release. No exception may cross the interface.
+template <class T, class Out, class... Args>
+HRESULT Create(Out* out, Args&&... args) noexcept
+{
+    try {
+        *out = new T(std::forward<Args>(args)...);  // NOLINT(cppcoreguidelines-owning-memory)
+        return S_OK;
+    } catch (...) {
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+}
 
 Props MessageProps(size_t store, size_t index, const std::wstring& subject)
 {
@@ -414,17 +411,14 @@ public:
     {
     }
 
-    MAPIMETHOD(GetAttachmentTable)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
-    MAPIMETHOD(OpenAttach)
-    (ULONG ulAttachmentNum, LPCIID lpInterface, ULONG ulFlags, LPATTACH* lppAttach) override NO_SUPPORT;
-    MAPIMETHOD(CreateAttach)
-    (LPCIID lpInterface, ULONG ulFlags, ULONG* lpulAttachmentNum, LPATTACH* lppAttach) override NO_SUPPORT;
-    MAPIMETHOD(DeleteAttach)
-    (ULONG ulAttachmentNum, ULONG ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(GetRecipientTable)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
-    MAPIMETHOD(ModifyRecipients)(ULONG ulFlags, LPADRLIST lpMods) override NO_SUPPORT;
-    MAPIMETHOD(SubmitMessage)(ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(SetReadFlag)(ULONG ulFlags) override NO_SUPPORT;
+    MAPIMETHOD(GetAttachmentTable)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(OpenAttach)(ULONG, LPCIID, ULONG, LPATTACH*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(CreateAttach)(LPCIID, ULONG, ULONG*, LPATTACH*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(DeleteAttach)(ULONG, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetRecipientTable)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(ModifyRecipients)(ULONG, LPADRLIST) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SubmitMessage)(ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetReadFlag)(ULONG) noexcept override NO_SUPPORT;
 };
 
 // Opens a message of an Outbox as it stands now; a message that has left it is not found.
@@ -441,8 +435,7 @@ HRESULT OpenMessage(const std::string& name, ULONG* type, LPUNKNOWN* object)
     if (type != nullptr) {
         *type = MAPI_MESSAGE;
     }
-    *object = new Message(numbers[0], numbers[1], messages[numbers[1]]);
-    return S_OK;
+    return Create<Message>(object, numbers[0], numbers[1], messages[numbers[1]]);
 }
 
 class Outbox : public PropObject<IMAPIFolder> {
@@ -453,7 +446,7 @@ public:
     {
     }
 
-    STDMETHODIMP GetContentsTable(ULONG /*flags*/, LPMAPITABLE* table) override
+    STDMETHODIMP GetContentsTable(ULONG /*flags*/, LPMAPITABLE* table) noexcept override
     {
         if (table == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -463,45 +456,31 @@ public:
         for (size_t i = 0; i < messages.size(); ++i) {
             rows.push_back(MessageProps(store_, i, messages[i]));
         }
-        *table = new Table("contents", std::move(rows));
-        return S_OK;
+        return Create<Table>(table, "contents", std::move(rows));
     }
     STDMETHODIMP OpenEntry(ULONG size, LPENTRYID id, LPCIID /*iid*/, ULONG /*flags*/, ULONG* type,
-                           LPUNKNOWN* object) override
+                           LPUNKNOWN* object) noexcept override
     {
         return object == nullptr ? MAPI_E_INVALID_PARAMETER : OpenMessage(EntryName(size, id), type, object);
     }
 
-    MAPIMETHOD(GetHierarchyTable)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
-    MAPIMETHOD(SetSearchCriteria)
-    (LPSRestriction lpRestriction, LPENTRYLIST lpContainerList, ULONG ulSearchFlags) override NO_SUPPORT;
-    MAPIMETHOD(GetSearchCriteria)
-    (ULONG ulFlags, LPSRestriction* lppRestriction, LPENTRYLIST* lppContainerList,
-     ULONG* lpulSearchState) override NO_SUPPORT;
-    MAPIMETHOD(CreateMessage)(LPCIID lpInterface, ULONG ulFlags, LPMESSAGE* lppMessage) override NO_SUPPORT;
+    MAPIMETHOD(GetHierarchyTable)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetSearchCriteria)(LPSRestriction, LPENTRYLIST, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetSearchCriteria)(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(CreateMessage)(LPCIID, ULONG, LPMESSAGE*) noexcept override NO_SUPPORT;
     MAPIMETHOD(CopyMessages)
-    (LPENTRYLIST lpMsgList, LPCIID lpInterface, LPVOID lpDestFolder, ULONG ulUIParam,
-     LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(DeleteMessages)
-    (LPENTRYLIST lpMsgList, ULONG ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
+    (LPENTRYLIST, LPCIID, LPVOID, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(DeleteMessages)(LPENTRYLIST, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
     MAPIMETHOD(CreateFolder)
-    (ULONG ulFolderType, LPTSTR lpszFolderName, LPTSTR lpszFolderComment, LPCIID lpInterface, ULONG ulFlags,
-     LPMAPIFOLDER* lppFolder) override NO_SUPPORT;
+    (ULONG, LPTSTR, LPTSTR, LPCIID, ULONG, LPMAPIFOLDER*) noexcept override NO_SUPPORT;
     MAPIMETHOD(CopyFolder)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, LPVOID lpDestFolder, LPTSTR lpszNewFolderName,
-     ULONG ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(DeleteFolder)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulUIParam, LPMAPIPROGRESS lpProgress,
-     ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(SetReadFlags)
-    (LPENTRYLIST lpMsgList, ULONG ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(GetMessageStatus)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags, ULONG* lpulMessageStatus) override NO_SUPPORT;
-    MAPIMETHOD(SetMessageStatus)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulNewStatus, ULONG ulNewStatusMask,
-     ULONG* lpulOldStatus) override NO_SUPPORT;
-    MAPIMETHOD(SaveContentsSort)(LPSSortOrderSet lpSortCriteria, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(EmptyFolder)(ULONG ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) override NO_SUPPORT;
+    (ULONG, LPENTRYID, LPCIID, LPVOID, LPTSTR, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(DeleteFolder)(ULONG, LPENTRYID, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetReadFlags)(LPENTRYLIST, ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SaveContentsSort)(LPSSortOrderSet, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(EmptyFolder)(ULONG, LPMAPIPROGRESS, ULONG) noexcept override NO_SUPPORT;
 
 private:
     size_t store_;
@@ -521,7 +500,7 @@ public:
     }
 
     STDMETHODIMP OpenEntry(ULONG size, LPENTRYID id, LPCIID /*iid*/, ULONG /*flags*/, ULONG* type,
-                           LPUNKNOWN* object) override
+                           LPUNKNOWN* object) noexcept override
     {
         if (object == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -532,31 +511,24 @@ public:
             if (type != nullptr) {
                 *type = MAPI_FOLDER;
             }
-            *object = new Outbox(store_);
-            return S_OK;
+            return Create<Outbox>(object, store_);
         }
         return OpenMessage(name, type, object);
     }
 
-    MAPIMETHOD(Advise)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink,
-     ULONG* lpulConnection) override NO_SUPPORT;
-    MAPIMETHOD(Unadvise)(ULONG ulConnection) override NO_SUPPORT;
+    MAPIMETHOD(Advise)(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Unadvise)(ULONG) noexcept override NO_SUPPORT;
     MAPIMETHOD(CompareEntryIDs)
-    (ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG ulFlags,
-     ULONG* lpulResult) override NO_SUPPORT;
-    MAPIMETHOD(SetReceiveFolder)
-    (LPTSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) override NO_SUPPORT;
-    MAPIMETHOD(GetReceiveFolder)
-    (LPTSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID, LPENTRYID* lppEntryID,
-     LPTSTR* lppszExplicitClass) override NO_SUPPORT;
-    MAPIMETHOD(GetReceiveFolderTable)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
-    MAPIMETHOD(StoreLogoff)(ULONG* lpulFlags) override NO_SUPPORT;
-    MAPIMETHOD(AbortSubmit)(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags) override NO_SUPPORT;
-    MAPIMETHOD(GetOutgoingQueue)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
-    MAPIMETHOD(SetLockState)(LPMESSAGE lpMessage, ULONG ulLockState) override NO_SUPPORT;
-    MAPIMETHOD(FinishedMsg)(ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) override NO_SUPPORT;
-    MAPIMETHOD(NotifyNewMail)(LPNOTIFICATION lpNotification) override NO_SUPPORT;
+    (ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetReceiveFolder)(LPTSTR, ULONG, ULONG, LPENTRYID) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetReceiveFolder)(LPTSTR, ULONG, ULONG*, LPENTRYID*, LPTSTR*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetReceiveFolderTable)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(StoreLogoff)(ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(AbortSubmit)(ULONG, LPENTRYID, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetOutgoingQueue)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetLockState)(LPMESSAGE, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(FinishedMsg)(ULONG, ULONG, LPENTRYID) noexcept override NO_SUPPORT;
+    MAPIMETHOD(NotifyNewMail)(LPNOTIFICATION) noexcept override NO_SUPPORT;
 
 private:
     size_t store_;
@@ -566,7 +538,7 @@ class Session : public Object<IMAPISession> {
 public:
     Session() : Object("session") {}
 
-    STDMETHODIMP GetMsgStoresTable(ULONG /*flags*/, LPMAPITABLE* table) override
+    STDMETHODIMP GetMsgStoresTable(ULONG /*flags*/, LPMAPITABLE* table) noexcept override
     {
         if (table == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -576,11 +548,10 @@ public:
         for (size_t i = 0; i < names.size(); ++i) {
             rows.push_back({Text(PR_DISPLAY_NAME_W, names[i]), Binary(PR_ENTRYID, StoreId(i))});
         }
-        *table = new Table("stores", std::move(rows));
-        return S_OK;
+        return Create<Table>(table, "stores", std::move(rows));
     }
     STDMETHODIMP OpenMsgStore(ULONG_PTR /*ui*/, ULONG size, LPENTRYID id, LPCIID /*iid*/, ULONG /*flags*/,
-                              LPMDB* store) override
+                              LPMDB* store) noexcept override
     {
         if (store == nullptr) {
             return MAPI_E_INVALID_PARAMETER;
@@ -591,43 +562,33 @@ public:
             numbers[0] >= names.size()) {
             return MAPI_E_NOT_FOUND;
         }
-        *store = new Store(numbers[0], names[numbers[0]]);
-        return S_OK;
+        return Create<Store>(store, numbers[0], names[numbers[0]]);
     }
     STDMETHODIMP OpenEntry(ULONG size, LPENTRYID id, LPCIID /*iid*/, ULONG /*flags*/, ULONG* type,
-                           LPUNKNOWN* object) override
+                           LPUNKNOWN* object) noexcept override
     {
         return object == nullptr ? MAPI_E_INVALID_PARAMETER : OpenMessage(EntryName(size, id), type, object);
     }
 
-    MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) override NO_SUPPORT;
-    MAPIMETHOD(OpenAddressBook)
-    (ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags, LPADRBOOK* lppAdrBook) override NO_SUPPORT;
-    MAPIMETHOD(OpenProfileSection)
-    (LPMAPIUID lpUID, LPCIID lpInterface, ULONG ulFlags, LPPROFSECT* lppProfSect) override NO_SUPPORT;
-    MAPIMETHOD(GetStatusTable)(ULONG ulFlags, LPMAPITABLE* lppTable) override NO_SUPPORT;
+    MAPIMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(OpenAddressBook)(ULONG_PTR, LPCIID, ULONG, LPADRBOOK*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(OpenProfileSection)(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(GetStatusTable)(ULONG, LPMAPITABLE*) noexcept override NO_SUPPORT;
     MAPIMETHOD(CompareEntryIDs)
-    (ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG ulFlags,
-     ULONG* lpulResult) override NO_SUPPORT;
-    MAPIMETHOD(Advise)
-    (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink,
-     ULONG* lpulConnection) override NO_SUPPORT;
-    MAPIMETHOD(Unadvise)(ULONG ulConnection) override NO_SUPPORT;
-    MAPIMETHOD(MessageOptions)
-    (ULONG_PTR ulUIParam, ULONG ulFlags, LPTSTR lpszAdrType, LPMESSAGE lpMessage) override NO_SUPPORT;
-    MAPIMETHOD(QueryDefaultMessageOpt)
-    (LPTSTR lpszAdrType, ULONG ulFlags, ULONG* lpcValues, LPSPropValue* lppOptions) override NO_SUPPORT;
-    MAPIMETHOD(EnumAdrTypes)(ULONG ulFlags, ULONG* lpcAdrTypes, LPTSTR** lpppszAdrTypes) override NO_SUPPORT;
-    MAPIMETHOD(QueryIdentity)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override NO_SUPPORT;
-    MAPIMETHOD(Logoff)(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) override NO_SUPPORT;
-    MAPIMETHOD(SetDefaultStore)(ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) override NO_SUPPORT;
-    MAPIMETHOD(AdminServices)(ULONG ulFlags, LPSERVICEADMIN* lppServiceAdmin) override NO_SUPPORT;
+    (ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Advise)(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Unadvise)(ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(MessageOptions)(ULONG_PTR, ULONG, LPTSTR, LPMESSAGE) noexcept override NO_SUPPORT;
+    MAPIMETHOD(QueryDefaultMessageOpt)(LPTSTR, ULONG, ULONG*, LPSPropValue*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(EnumAdrTypes)(ULONG, ULONG*, LPTSTR**) noexcept override NO_SUPPORT;
+    MAPIMETHOD(QueryIdentity)(ULONG*, LPENTRYID*) noexcept override NO_SUPPORT;
+    MAPIMETHOD(Logoff)(ULONG_PTR, ULONG, ULONG) noexcept override NO_SUPPORT;
+    MAPIMETHOD(SetDefaultStore)(ULONG, ULONG, LPENTRYID) noexcept override NO_SUPPORT;
+    MAPIMETHOD(AdminServices)(ULONG, LPSERVICEADMIN*) noexcept override NO_SUPPORT;
     MAPIMETHOD(ShowForm)
-    (ULONG_PTR ulUIParam, LPMDB lpMsgStore, LPMAPIFOLDER lpParentFolder, LPCIID lpInterface,
-     ULONG ulMessageToken, LPMESSAGE lpMessageSent, ULONG ulFlags, ULONG ulMessageStatus,
-     ULONG ulMessageFlags, ULONG ulAccess, LPSTR lpszMessageClass) override NO_SUPPORT;
-    MAPIMETHOD(PrepareForm)
-    (LPCIID lpInterface, LPMESSAGE lpMessage, ULONG* lpulMessageToken) override NO_SUPPORT;
+    (ULONG_PTR, LPMDB, LPMAPIFOLDER, LPCIID, ULONG, LPMESSAGE, ULONG, ULONG, ULONG, ULONG,
+     LPSTR) noexcept override NO_SUPPORT;
+    MAPIMETHOD(PrepareForm)(LPCIID, LPMESSAGE, ULONG*) noexcept override NO_SUPPORT;
 };
 
 }  // namespace
@@ -653,8 +614,7 @@ HRESULT WINAPI StoreLogonEx(ULONG_PTR /*ui*/, LPTSTR /*profile*/, LPTSTR /*passw
     if (session == nullptr) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *session = new Session();
-    return S_OK;
+    return Create<Session>(session);
 }
 
 }  // extern "C"
