@@ -185,7 +185,10 @@ def wait_for(predicate, timeout=10.0, period=0.02):
 
 
 class Case:
+    started = []  # every case of this run, so that a failed one still ends its parties
+
     def __init__(self, wine, name, folder=None):
+        Case.started.append(self)
         self.wine = wine
         self.name = name
         self.state = wine.drive_c() / "state" / name
@@ -230,6 +233,9 @@ class Case:
         if draft:
             args += ["--draft", draft]
         self._start_party(program, args, log)
+        # A window that should be in front and is not would make every "nothing happened" vacuous.
+        ready = [e for e in self.events(log) if e.what == "ready"][0]
+        expect(role == "bar" or "front=yes" in ready.detail, f"{program} is not in front: {ready}")
 
     def _start_party(self, program, args, log):
         self.parties.append(self.wine.start(BIN + "\\" + program, args, timeout=PROGRAM_TIMEOUT * 2,
@@ -262,6 +268,8 @@ class Case:
             expect(sign not in stderr, f"quillet.exe crashed or hit a missing function:\n{stderr[-3000:]}")
 
     def stop(self):
+        if not self.parties:
+            return
         (self.state / "stop").touch()
         for party in self.parties:
             try:
@@ -582,6 +590,22 @@ def second_copy_while_polling(wine):
 
 
 @case
+def compose_window_without_bar(wine):
+    c = Case(wine, "compose_window_without_bar")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(bar=False)
+    code = c.run_quillet()
+    hooks = c.wait_hooks(0)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    c.expect_no_request()
+    expect(hooks == [], f"hooks: {hooks}")
+    c.expect_inspections(0)
+
+
+@case
 def no_profile_in_japanese_folder(wine):
     c = Case(wine, "no_profile_in_japanese_folder", folder=JAPANESE_FOLDER)
     c.outbox(["waiting mail"])
@@ -716,7 +740,11 @@ def main():
         else:
             install_programs(wine)
         for name in args.case:
-            CASES[name](wine)
+            try:
+                CASES[name](wine)
+            finally:
+                for started in Case.started:
+                    started.stop()
             print(f"{name}: passed")
         if args.measure:
             measure(wine, args.measure)
