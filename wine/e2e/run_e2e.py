@@ -284,6 +284,11 @@ class Case:
     def events(self, log):
         return read_events(self.state / f"{log}.log")
 
+    def ready_detail(self, log):
+        """The name=value pairs a party recorded when it got ready."""
+        ready = [e for e in self.events(log) if e.what == "ready"][0]
+        return dict(pair.split("=", 1) for pair in ready.detail.split() if "=" in pair)
+
     def hooks(self):
         return [e.detail.split()[-1] if e.detail.split() else "" for e in self.events("hooks")]
 
@@ -419,7 +424,7 @@ MENU_ITEMS = [(MF_STRING, 40001, "すぐに送信"), (MF_STRING, 40002, "「送�
 
 
 MENU_ITEM = re.compile(r'InsertMenuW hMenu \S+ pos -?\d+, flags ([0-9a-f]+), id ([0-9a-f]+), str L"(.*)"')
-MENU_TRACK = re.compile(r"TrackPopupMenuEx hmenu \S+ flags ([0-9a-f]+) \((-?\d+),(-?\d+)\)")
+MENU_TRACK = re.compile(r"TrackPopupMenuEx hmenu \S+ flags ([0-9a-f]+) \((-?\d+),(-?\d+)\) hwnd (0x[0-9a-f]+)")
 MF_BYPOSITION = 0x400
 
 
@@ -436,8 +441,9 @@ def menu_items_traced(stderr):
 
 
 def menu_tracks_traced(stderr):
-    """(flags, x, y) of every popup menu tracking call."""
-    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3))) for m in MENU_TRACK.finditer(stderr)]
+    """(flags, x, y, owner window) of every popup menu tracking call."""
+    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3)), int(m.group(4), 16))
+            for m in MENU_TRACK.finditer(stderr)]
 
 
 def menu_case(wine, name, answer):
@@ -452,8 +458,10 @@ def menu_case(wine, name, answer):
     items = menu_items_traced(c.stderr)
     expect(items == MENU_ITEMS, f"menu items (flags, identifier, text) in order: {items}")
     tracks = menu_tracks_traced(c.stderr)
-    expect(tracks == [(TPM_RETURNCMD | TPM_BOTTOMALIGN, WINDOW_LEFT, WINDOW_BOTTOM)],
-           f"the menu should be tracked once, upwards from the window's bottom-left corner: {tracks}")
+    window = int(c.ready_detail("tmail")["window"], 16)
+    expect(tracks == [(TPM_RETURNCMD | TPM_BOTTOMALIGN, WINDOW_LEFT, WINDOW_BOTTOM, window)],
+           f"the menu should be tracked once, upwards from the compose window's bottom-left corner, "
+           f"owned by that window ({window:#x}): {tracks}")
     return c, code
 
 

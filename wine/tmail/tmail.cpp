@@ -212,6 +212,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     }
     CreateMainWindow(instance);
     Log("ready", "pid=" + std::to_string(GetCurrentProcessId()) +
+                     " window=" + Hex(reinterpret_cast<UINT_PTR>(mainWindow)) +
                      " front=" + std::string(GetForegroundWindow() == mainWindow ? "yes" : "no") +
                      " bar=" + std::string(bar != nullptr ? "yes" : "no"));
 
