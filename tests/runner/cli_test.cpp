@@ -1,0 +1,144 @@
+// quillet-sim's command line: its exit codes and what it says about bad input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sim/runner/run.h"
+#include "sim/runner/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int code = 0;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunQuilletSim(const std::vector<std::string>& arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = runner::RunCommandLine(arguments, out, err);
+    return {code, out.str(), err.str()};
+}
+
+class CommandLine : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() /
+                  ("quillet-sim-test-" +
+                   std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        const fs::path path = folder_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    fs::path folder_;
+};
+
+struct BadInput {
+    const char* name;
+    const char* text;  // null: the file doesn't exist
+    int code;
+    const char* says;
+};
+
+class BadInputs : public CommandLine, public testing::WithParamInterface<BadInput> {};
+
+TEST_P(BadInputs, GetAMessageNamingTheFileAndTheirOwnExitCode)
+{
+    const BadInput& bad = GetParam();
+    const fs::path path = bad.text == nullptr ? folder_ / bad.name : fs::path(Write(bad.name, bad.text));
+    const Outcome outcome = RunQuilletSim({path.string()});
+    EXPECT_EQ(outcome.code, bad.code);
+    EXPECT_EQ(outcome.out, "") << "nothing runs";
+    EXPECT_NE(outcome.err.find("quillet-sim: " + path.string() + ": "), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(bad.says), std::string::npos) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runner, BadInputs,
+    testing::Values(
+        BadInput{"missing.json", nullptr, runner::kExitNoScenario, "can't open the scenario"},
+        BadInput{"prose.json", "Send my mail, please.", runner::kExitBadScenario, "not valid JSON"},
+        BadInput{"truncated.json", "{\n  \"menu\": \"send\",\n", runner::kExitBadScenario, "line 3"},
+        BadInput{"unknown.json", R"({"front": {"colour": "red"}})", runner::kExitBadScenario,
+                 "/front/colour: unknown field"},
+        BadInput{"type.json", R"({"stores": [{"name": 70}]})", runner::kExitBadScenario,
+                 "/stores/0/name: expected a string, found number"}),
+    [](const testing::TestParamInfo<BadInput>& param) {
+        return std::string(param.param.code == 66 ? "Missing" : "Bad") + std::to_string(param.index);
+    });
+
+TEST_F(CommandLine, AFolderIsNoScenario)
+{
+    const Outcome outcome = RunQuilletSim({folder_.string()});
+    EXPECT_EQ(outcome.code, runner::kExitNoScenario);
+    EXPECT_NE(outcome.err.find("folder"), std::string::npos) << outcome.err;
+}
+
+TEST_F(CommandLine, UsageMistakesExitWith64)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"}}) {
+        const Outcome outcome = RunQuilletSim(arguments);
+        EXPECT_EQ(outcome.code, runner::kExitUsage) << arguments.front();
+        EXPECT_FALSE(outcome.err.empty());
+    }
+    EXPECT_EQ(RunQuilletSim({"--help"}).code, 0);
+}
+
+TEST_F(CommandLine, PrintDefaultGivesTheBuiltInScenario)
+{
+    const Outcome outcome = RunQuilletSim({"--print-default"});
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.out, runner::DefaultScenarioText());
+    // What it prints is a scenario file the runner takes back.
+    EXPECT_NO_THROW(runner::LoadScenario(Write("default.json", outcome.out)));
+}
+
+// The runner's exit code is the program's; a run stopped at its time limit has its own.
+TEST_F(CommandLine, ExitsWithTheProgramsCode)
+{
+    EXPECT_EQ(RunQuilletSim({Write("done.json", "{}")}).code, 0);
+    EXPECT_EQ(RunQuilletSim({Write("copy.json", R"({"alreadyRunning": true})")}).code, 1);
+    EXPECT_EQ(RunQuilletSim({Write("failed.json", R"({"failures": [{"call": "CoInitializeEx"}]})")}).code, 2);
+    const Outcome stopped = RunQuilletSim(
+        {Write("never.json", R"({"phone": {"behaviour": "neverFinishes"}, "timeLimit": 1000})")});
+    EXPECT_EQ(stopped.code, runner::kExitTimeLimit);
+    EXPECT_NE(stopped.out.find("time limit"), std::string::npos);
+}
+
+// The overrides make the real-time default deterministic without touching the scenario.
+TEST_F(CommandLine, OverridesTurnARealRunIntoARecordedVirtualOne)
+{
+    const Outcome outcome = RunQuilletSim({"--virtual-time", "--record-hooks"});
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_NE(outcome.out.find("(virtual time, hooks recorded)"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("  2.000 s  program    starts the \"send\" hook"), std::string::npos)
+        << outcome.out;
+}
+
+TEST_F(CommandLine, VerboseAddsEveryCall)
+{
+    const std::string path = Write("plain.json", "{}");
+    const Outcome plain = RunQuilletSim({path});
+    const Outcome verbose = RunQuilletSim({"--verbose", path});
+    EXPECT_EQ(plain.out.find(". GetMessageW"), std::string::npos);
+    EXPECT_NE(verbose.out.find(". GetMessageW WM_TIMER"), std::string::npos);
+    EXPECT_EQ(verbose.out.find((fs::temp_directory_path() / "quillet-sim-").string()), std::string::npos)
+        << "the run's folder shows as <folder>";
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+// Reading scenarios: what each field sets, and where a bad one is reported.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "sim/runner/scenario.h"
+
+namespace {
+
+using runner::ParseScenario;
+using runner::Scenario;
+using runner::ScenarioError;
+
+TEST(ScenarioDefaults, AnEmptyObjectIsTheComposeWindowWithTheAccountAndThreeHooks)
+{
+    const Scenario scenario = ParseScenario("{}", "empty.json");
+    EXPECT_EQ(scenario.commandLine, "");
+    EXPECT_FALSE(scenario.realTime);
+    EXPECT_FALSE(scenario.startHooks);
+    EXPECT_FALSE(scenario.alreadyRunning);
+    EXPECT_EQ(scenario.timeLimit, 60000);
+    EXPECT_TRUE(scenario.front.IsMessaging());
+    EXPECT_EQ(scenario.front.window, "compose");
+    EXPECT_EQ(scenario.front.bar, runner::FrontSetup::Bar::Own);
+    ASSERT_EQ(scenario.stores.size(), 1U);
+    EXPECT_EQ(scenario.stores[0].name.substr(0, 3), "070");
+    EXPECT_TRUE(scenario.stores[0].outbox.empty());
+    EXPECT_EQ(scenario.profile.state, runner::ProfileSetup::State::Present);
+    EXPECT_NE(scenario.profile.content.find("\nsend="), std::string::npos);
+    EXPECT_EQ(scenario.phone.behaviour, runner::PhoneSetup::Behaviour::Finishes);
+    EXPECT_TRUE(scenario.failures.empty());
+}
+
+TEST(ScenarioFields, EachSetsWhatItNames)
+{
+    const Scenario scenario = ParseScenario(R"({
+        "commandLine": "/showmenu /touchleft", "time": "real", "timeLimit": 5000, "hooks": "started",
+        "alreadyRunning": true, "menu": "dismiss",
+        "front": {"program": "cprog.exe", "window": ["A", "B"], "inFront": false, "bar": "foreign",
+                  "barOwner": "x.exe", "draftDelay": 250},
+        "profile": {"state": "unreadable", "lines": ["[exec]", "after=a"]},
+        "stores": [{"name": "SMS", "opens": false, "hasOutbox": false},
+                   {"name": "070", "outbox": ["one", {"subject": "two", "opens": false}]}],
+        "phone": {"behaviour": "neverFinishes", "exchangeLength": 10, "sendsMail": false},
+        "failures": [{"call": "SetTimer"}, {"call": "ReadFile", "nth": 2}]
+    })",
+                                            "full.json");
+    EXPECT_EQ(scenario.commandLine, "/showmenu /touchleft");
+    EXPECT_TRUE(scenario.realTime);
+    EXPECT_EQ(scenario.timeLimit, 5000);
+    EXPECT_TRUE(scenario.startHooks);
+    EXPECT_TRUE(scenario.alreadyRunning);
+    EXPECT_EQ(scenario.menu, "dismiss");
+    EXPECT_FALSE(scenario.front.IsMessaging());
+    EXPECT_EQ(scenario.front.chain, (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(scenario.front.inFront);
+    EXPECT_EQ(scenario.front.bar, runner::FrontSetup::Bar::Foreign);
+    EXPECT_EQ(scenario.front.barOwner, "x.exe");
+    EXPECT_EQ(scenario.front.draftDelay, 250);
+    EXPECT_EQ(scenario.profile.state, runner::ProfileSetup::State::Unreadable);
+    EXPECT_EQ(scenario.profile.content, "[exec]\nafter=a\n");
+    ASSERT_EQ(scenario.stores.size(), 2U);
+    EXPECT_FALSE(scenario.stores[0].opens);
+    EXPECT_FALSE(scenario.stores[0].hasOutbox);
+    ASSERT_EQ(scenario.stores[1].outbox.size(), 2U);
+    EXPECT_EQ(scenario.stores[1].outbox[0].subject, "one");
+    EXPECT_TRUE(scenario.stores[1].outbox[0].opens);
+    EXPECT_FALSE(scenario.stores[1].outbox[1].opens);
+    EXPECT_EQ(scenario.phone.behaviour, runner::PhoneSetup::Behaviour::NeverFinishes);
+    EXPECT_EQ(scenario.phone.exchangeLength, 10);
+    EXPECT_FALSE(scenario.phone.sendsMail);
+    ASSERT_EQ(scenario.failures.size(), 2U);
+    EXPECT_EQ(scenario.failures[1].call, "ReadFile");
+    EXPECT_EQ(scenario.failures[1].nth, 2);
+}
+
+TEST(ScenarioFields, ProfileContentIsTakenByteForByte)
+{
+    const Scenario scenario =
+        ParseScenario(R"({"profile": {"content": "[exec]\r\nsend=\u9001\r\n"}})", "c.json");
+    EXPECT_EQ(scenario.profile.content, "[exec]\r\nsend=\xE9\x80\x81\r\n");
+}
+
+struct BadScenario {
+    const char* json;
+    const char* pointer;
+    const char* problem;
+};
+
+class BadScenarios : public testing::TestWithParam<BadScenario> {};
+
+TEST_P(BadScenarios, AreReportedWithThePlaceAndTheProblem)
+{
+    const BadScenario& bad = GetParam();
+    try {
+        ParseScenario(bad.json, "bad.json");
+        FAIL() << "accepted " << bad.json;
+    } catch (const ScenarioError& error) {
+        EXPECT_EQ(error.Source(), "bad.json");
+        EXPECT_EQ(error.Pointer(), bad.pointer);
+        EXPECT_NE(std::string(error.what()).find(bad.problem), std::string::npos) << error.what();
+        EXPECT_EQ(std::string(error.what()).rfind("bad.json: " + std::string(bad.pointer), 0), 0U)
+            << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenario, BadScenarios,
+    testing::Values(
+        BadScenario{"{\"time\": \"virtual\",}", "", "not valid JSON"}, BadScenario{"", "", "not valid JSON"},
+        BadScenario{"[]", "", "expected an object, found array"},
+        BadScenario{R"({"colour": "red"})", "/colour", "unknown field"},
+        BadScenario{R"({"front": {"bar": "own", "Bar": "x"}})", "/front/Bar", "unknown field"},
+        BadScenario{R"({"a/b~c": 1})", "/a~1b~0c", "unknown field"},
+        BadScenario{R"({"commandLine": 7})", "/commandLine", "expected a string, found number"},
+        BadScenario{R"({"alreadyRunning": "yes"})", "/alreadyRunning", "expected true or false"},
+        BadScenario{R"({"timeLimit": 1.5})", "/timeLimit", "expected an integer"},
+        BadScenario{R"({"timeLimit": -1})", "/timeLimit", "from 0 to"},
+        BadScenario{R"({"timeLimit": 18446744073709551615})", "/timeLimit", "at most"},
+        BadScenario{R"({"time": "fast"})", "/time", "expected one of \"virtual\", \"real\""},
+        BadScenario{R"({"menu": 40001})", "/menu", "expected a string"},
+        BadScenario{R"({"front": {"window": []}})", "/front/window", "at least one"},
+        BadScenario{R"({"front": {"window": 3}})", "/front/window", "\"compose\", \"other\" or an array"},
+        BadScenario{R"({"front": {"program": "x.exe", "window": "compose"}})", "/front/window",
+                    "array of window classes"},
+        BadScenario{R"({"profile": {"state": "absent", "lines": []}})", "/profile", "no content"},
+        BadScenario{R"({"profile": {"lines": [], "content": ""}})", "/profile/content", "not both"},
+        BadScenario{R"({"profile": {"lines": ["a", 2]}})", "/profile/lines/1", "expected a string"},
+        BadScenario{R"({"stores": {}})", "/stores", "expected an array of stores"},
+        BadScenario{R"({"stores": [{"outbox": []}]})", "/stores/0", "needs a \"name\""},
+        BadScenario{R"({"stores": [{"name": "070", "outbox": [{"opens": "no"}]}]})",
+                    "/stores/0/outbox/0/opens", "expected true or false"},
+        BadScenario{R"({"stores": [{"name": "070", "hasOutbox": false, "outbox": ["x"]}]})",
+                    "/stores/0/outbox", "without an Outbox"},
+        BadScenario{R"({"phone": {"behaviour": "finished"}})", "/phone/behaviour", "\"neverFinishes\""},
+        BadScenario{R"({"failures": [{"call": "SetTimerW"}]})", "/failures/0/call",
+                    "can't make \"SetTimerW\" fail"},
+        BadScenario{R"({"failures": [{"nth": 1}]})", "/failures/0", "needs a \"call\""},
+        BadScenario{R"({"failures": [{"call": "SetTimer", "nth": -2}]})", "/failures/0/nth", "from 0"},
+        BadScenario{R"({"failures": [{"call": "SetTimer"}, {"call": "SetTimer", "nth": 2}]})", "/failures/1",
+                    "already planned"}));
+
+TEST(DefaultScenarioText, IsAValidScenarioThatRunsForReal)
+{
+    const Scenario scenario = runner::DefaultScenario();
+    EXPECT_TRUE(scenario.realTime);
+    EXPECT_TRUE(scenario.startHooks);
+    EXPECT_EQ(scenario.profile.state, runner::ProfileSetup::State::Present);
+    // Every hook names a program that exists on this machine.
+    for (const char* key : {"before=", "send=", "after="}) {
+        const auto at = scenario.profile.content.find(key);
+        ASSERT_NE(at, std::string::npos) << key;
+        const auto start = at + std::string(key).size();
+        const std::string program =
+            scenario.profile.content.substr(start, scenario.profile.content.find('|', start) - start);
+        EXPECT_TRUE(std::filesystem::exists(program)) << key << program;
+    }
+}
+
+}  // namespace

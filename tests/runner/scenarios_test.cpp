@@ -1,0 +1,150 @@
+// Every scenario under scenarios/ against its expected timeline. Set QUILLET_UPDATE_TIMELINES=1
+// to write the expected files from what the runs print instead.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "sim/mapi/store.h"
+#include "sim/runner/run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kScenarios = QUILLET_SCENARIOS;
+
+std::vector<std::string> ScenarioNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kScenarios)) {
+        if (entry.path().extension() == ".json") {
+            names.push_back(entry.path().stem().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string TestName(const testing::TestParamInfo<std::string>& info)
+{
+    std::string name = info.param;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; },
+        '_');
+    return name;
+}
+
+std::string RunAndPrint(const runner::Scenario& scenario, bool json = false)
+{
+    std::ostringstream out;
+    runner::RunScenario(scenario, runner::RunOptions{json, false}, out);
+    return out.str();
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Updating()
+{
+    const char* update = std::getenv("QUILLET_UPDATE_TIMELINES");
+    return update != nullptr && std::string(update) == "1";
+}
+
+// The expected file's name beside the scenario; written instead of compared when updating.
+void ExpectTimeline(const std::string& name, const std::string& timeline)
+{
+    const fs::path expected = kScenarios / (name + ".timeline");
+    if (Updating()) {
+        std::ofstream(expected, std::ios::binary) << timeline;
+        return;
+    }
+    ASSERT_TRUE(fs::exists(expected))
+        << expected << " is missing; run with QUILLET_UPDATE_TIMELINES=1 to write it";
+    EXPECT_EQ(ReadAll(expected), timeline) << "the timeline of " << name << " changed";
+}
+
+class ScenarioFile : public testing::TestWithParam<std::string> {
+protected:
+    [[nodiscard]] runner::Scenario Load() const
+    {
+        return runner::LoadScenario((kScenarios / (GetParam() + ".json")).string());
+    }
+};
+
+TEST_P(ScenarioFile, PrintsItsExpectedTimeline)
+{
+    ExpectTimeline(GetParam(), RunAndPrint(Load()));
+}
+
+// Whatever a run went through, the program gave every store interface, buffer and COM/MAPI
+// start back.
+TEST_P(ScenarioFile, LeavesTheMessageStoreAsItFoundIt)
+{
+    RunAndPrint(Load());
+    EXPECT_TRUE(sim::mapi::AllGivenBack()) << sim::mapi::Describe(sim::mapi::Accounting());
+}
+
+// --json tells the same steps, one object per line, after a heading object.
+TEST_P(ScenarioFile, JsonHasTheSameSteps)
+{
+    const runner::Scenario scenario = Load();
+    std::istringstream text(RunAndPrint(scenario));
+    std::istringstream json(RunAndPrint(scenario, true));
+    std::string line;
+    std::vector<std::string> texts;
+    while (std::getline(text, line)) {
+        if (line.size() > 22 && line.compare(7, 2, " s") == 0) {
+            texts.push_back(line.substr(22));
+        }
+    }
+    std::vector<std::string> jsonTexts;
+    std::getline(json, line);
+    EXPECT_EQ(nlohmann::json::parse(line).at("event"), "scenario");
+    while (std::getline(json, line)) {
+        const auto object = nlohmann::json::parse(line);
+        EXPECT_TRUE(object.at("time").is_number_integer());
+        EXPECT_TRUE(object.at("event").is_string());
+        jsonTexts.push_back(object.at("text").get<std::string>());
+    }
+    EXPECT_EQ(texts, jsonTexts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioFile, testing::ValuesIn(ScenarioNames()), TestName);
+
+// The built-in default, in virtual time with its hooks recorded so that it is deterministic.
+TEST(DefaultScenario, PrintsTheWholeSendReceive)
+{
+    runner::Scenario scenario = runner::DefaultScenario();
+    EXPECT_TRUE(scenario.realTime);
+    EXPECT_TRUE(scenario.startHooks);
+    scenario.realTime = false;
+    scenario.startHooks = false;
+    ExpectTimeline("default", RunAndPrint(scenario));
+}
+
+TEST(ScenarioFiles, EachHasAnExpectedTimelineAndADescription)
+{
+    for (const auto& name : ScenarioNames()) {
+        EXPECT_TRUE(fs::exists(kScenarios / (name + ".timeline"))) << name;
+        EXPECT_FALSE(runner::LoadScenario((kScenarios / (name + ".json")).string()).description.empty())
+            << name;
+    }
+    for (const auto& entry : fs::directory_iterator(kScenarios)) {
+        if (entry.path().extension() == ".timeline" && entry.path().stem() != "default") {
+            EXPECT_TRUE(fs::exists(fs::path(entry.path()).replace_extension(".json")))
+                << entry.path() << " belongs to no scenario";
+        }
+    }
+}
+
+}  // namespace
