@@ -101,7 +101,7 @@ public:
     }
     [[nodiscard]] std::string Choice(std::initializer_list<const char*> allowed) const
     {
-        const std::string chosen = String();
+        std::string chosen = String();
         if (std::none_of(allowed.begin(), allowed.end(), [&](const char* name) { return chosen == name; })) {
             Fail("expected one of " + Listed(allowed) + ", found \"" + chosen + "\"");
         }
@@ -202,7 +202,7 @@ FrontSetup ReadFront(const Place& place)
             }
         } else {
             window->Expect(window->Value().is_string(),
-                           "\"compose\", \"other\" or an array of window classes");
+                           R"("compose", "other" or an array of window classes)");
             front.window = window->Choice({"compose", "other"});
         }
     }
@@ -236,7 +236,7 @@ ProfileSetup ReadProfile(const Place& place)
     const auto lines = fields.Find("lines");
     const auto content = fields.Find("content");
     if (lines && content) {
-        content->Fail("give the file as \"lines\" or as \"content\", not both");
+        content->Fail(R"(give the file as "lines" or as "content", not both)");
     }
     if (lines) {
         profile.content.clear();

@@ -111,7 +111,7 @@ void StartMessagingProgram(const FrontSetup& front)
 void StartOtherProgram(const FrontSetup& front)
 {
     const DWORD processId = sim::StartProcess(Wide(front.program));
-    const HWND window = AddChain(front.chain, processId);
+    HWND window = AddChain(front.chain, processId);
     if (front.inFront) {
         Phone::Get().foreground = window;
     }

@@ -372,7 +372,7 @@ void Timeline::EndPress()
              ProcessName(windowOwner) + "'s");
 }
 
-std::string Timeline::ProcessName(unsigned long id) const
+std::string Timeline::ProcessName(unsigned long id)
 {
     const auto& entries = sim::Processes().entries;
     const auto found = std::find_if(entries.begin(), entries.end(),
@@ -475,7 +475,7 @@ void Timeline::Registry(const std::string& what, const std::string& detail)
         const std::string why = FileError(Number(result));
         Emit("program", inTick_ ? "poll" : "request",
              inTick_ ? "polls Status15: the key can't be opened (" + why + "): counts as over"
-                     : "can't open HKCU\\Software\\Sharp\\PhoneStatus (" + why + "): writes nothing");
+                     : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing");
     } else if (what == "RegSetValueExW") {
         static const std::regex written(R"re(^(\S+) = (.*) -> )re");
         std::smatch match;

@@ -74,7 +74,7 @@ private:
     void Launch(const std::string& detail);
     void ExplainNoHook();
     [[nodiscard]] std::string HookName(const std::string& file, const std::string& parameters) const;
-    [[nodiscard]] std::string ProcessName(unsigned long id) const;
+    [[nodiscard]] static std::string ProcessName(unsigned long id);
     [[nodiscard]] std::string Shown(const std::string& text) const;
 
     HookValues hooks_;
@@ -85,7 +85,6 @@ private:
     Group group_ = Group::None;
     std::string window_;  // the control window's handle, as the trace shows it
     bool inTick_ = false;
-    bool ticking_ = false;
 
     // The group being gathered.
     std::string front_;

@@ -16,12 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kScenarios = QUILLET_SCENARIOS;
+fs::path ScenarioFolder()
+{
+    return QUILLET_SCENARIOS;
+}
 
 std::vector<std::string> ScenarioNames()
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kScenarios)) {
+    for (const auto& entry : fs::directory_iterator(ScenarioFolder())) {
         if (entry.path().extension() == ".json") {
             names.push_back(entry.path().stem().string());
         }
@@ -63,7 +66,7 @@ bool Updating()
 // The expected file's name beside the scenario; written instead of compared when updating.
 void ExpectTimeline(const std::string& name, const std::string& timeline)
 {
-    const fs::path expected = kScenarios / (name + ".timeline");
+    const fs::path expected = ScenarioFolder() / (name + ".timeline");
     if (Updating()) {
         std::ofstream(expected, std::ios::binary) << timeline;
         return;
@@ -75,9 +78,9 @@ void ExpectTimeline(const std::string& name, const std::string& timeline)
 
 class ScenarioFile : public testing::TestWithParam<std::string> {
 protected:
-    [[nodiscard]] runner::Scenario Load() const
+    [[nodiscard]] static runner::Scenario Load()
     {
-        return runner::LoadScenario((kScenarios / (GetParam() + ".json")).string());
+        return runner::LoadScenario((ScenarioFolder() / (GetParam() + ".json")).string());
     }
 };
 
@@ -135,11 +138,11 @@ TEST(DefaultScenario, PrintsTheWholeSendReceive)
 TEST(ScenarioFiles, EachHasAnExpectedTimelineAndADescription)
 {
     for (const auto& name : ScenarioNames()) {
-        EXPECT_TRUE(fs::exists(kScenarios / (name + ".timeline"))) << name;
-        EXPECT_FALSE(runner::LoadScenario((kScenarios / (name + ".json")).string()).description.empty())
+        EXPECT_TRUE(fs::exists(ScenarioFolder() / (name + ".timeline"))) << name;
+        EXPECT_FALSE(runner::LoadScenario((ScenarioFolder() / (name + ".json")).string()).description.empty())
             << name;
     }
-    for (const auto& entry : fs::directory_iterator(kScenarios)) {
+    for (const auto& entry : fs::directory_iterator(ScenarioFolder())) {
         if (entry.path().extension() == ".timeline" && entry.path().stem() != "default") {
             EXPECT_TRUE(fs::exists(fs::path(entry.path()).replace_extension(".json")))
                 << entry.path() << " belongs to no scenario";

@@ -32,8 +32,15 @@ sim::TraceEvent Call(const char* what, const char* detail)
     return {0, "program", what, detail};
 }
 
-const sim::TraceEvent kTick = Call("GetMessageW", "WM_TIMER");
-const sim::TraceEvent kClose = Call("PostMessageW", "0x1000a WM_CLOSE 0 0");
+sim::TraceEvent Tick()
+{
+    return Call("GetMessageW", "WM_TIMER");
+}
+
+sim::TraceEvent Close()
+{
+    return Call("PostMessageW", "0x1000a WM_CLOSE 0 0");
+}
 
 class Traces : public testing::TestWithParam<Case> {};
 
@@ -56,10 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NamedHookNotStarted",
              {Call("CreateWindowExW", "\"HIDE_WINDOW\" -> 0x1000a (sends WM_CREATE)"),
               Call("CreateFileW", "\"/tmp/run/quillet.ini\" read existing -> opened"),
-              Call("ReadFile", "40 bytes"), Call("CloseHandle", ""), kTick,
+              Call("ReadFile", "40 bytes"), Call("CloseHandle", ""), Tick(),
               Call("CoInitializeEx", "model 0 -> 0x0"), Call("HrGetOneProp", "store 070 0x3001001F -> 0x0"),
               Call("IMAPITable::QueryRows", "contents table of Outbox: 1 flags 0 -> 0x0 rows 0"),
-              Call("CoUninitialize", ""), kClose},
+              Call("CoUninitialize", ""), Close()},
              {"reads the ProfileFile <folder>/quillet.ini: 40 bytes",
               "reads the Outbox of \"070\": 0 messages, empty",
               "starts no hook: though the \"send\" entry names \"/bin/same\"", "closes its window"}},
@@ -83,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
              {Call("GetClassNameW", "0x1 -> 0")},
              {"compose-window test: (unreadable): not the compose window"}},
         Case{"StatusHeldAsMinusOne",
-             {kTick, Call("RegOpenKeyExW", "HKCU\\Software\\Sharp\\PhoneStatus access 1 -> 0"),
+             {Tick(), Call("RegOpenKeyExW", "HKCU\\Software\\Sharp\\PhoneStatus access 1 -> 0"),
               Call("RegQueryValueExW", "Status15 -> -1")},
              {"polls Status15: -1, counts as over"}},
         Case{"StoreWithoutOutbox",
