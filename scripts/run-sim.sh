@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TESTS=OFF >/dev/null
-cmake --build build --target quillet-sim -j2 >/dev/null
-exec build/sim/runner/quillet-sim "$@"
+cmake -S . -B build-sim -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TESTS=OFF -DQUILLET_BENCHMARKS=OFF >/dev/null
+cmake --build build-sim --target quillet-sim -j2 >/dev/null
+exec build-sim/sim/runner/quillet-sim "$@"
