@@ -48,12 +48,23 @@ std::vector<WCHAR> CommandLineBuffer(const std::string& commandLine)
     return buffer;
 }
 
+// Hooks really started write as they run; give the last ones a moment so that what they
+// print comes before the runner ends, not after the shell's prompt.
+void LetHooksFinish(const Scenario& scenario)
+{
+    if (scenario.startHooks) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
 int CallWinMain(const Scenario& scenario, Timeline& timeline)
 {
     auto commandLine = CommandLineBuffer(scenario.commandLine);
     try {
         const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
-        timeline.Exited(Phone::Get().Now(), code);
+        const sim::Millis end = Phone::Get().Now();
+        LetHooksFinish(scenario);
+        timeline.Exited(end, code);
         return code;
     } catch (const sim::RunStopped& stopped) {
         timeline.Stopped(Phone::Get().Now(), stopped.reason == sim::RunStopped::Reason::TimeLimit);
@@ -61,15 +72,6 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline)
     } catch (const std::exception& failure) {
         timeline.Crashed(Phone::Get().Now(), failure.what());
         return kExitCrashed;
-    }
-}
-
-// Hooks really started write as they run; give the last ones a moment so that what they
-// print comes before the runner ends, not after the shell's prompt.
-void LetHooksFinish(const Scenario& scenario)
-{
-    if (scenario.startHooks) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
 }
 
@@ -91,7 +93,6 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     };
     const int code = CallWinMain(scenario, timeline);
     Phone::Get().onRecord = nullptr;
-    LetHooksFinish(scenario);
     return code;
 }
 
