@@ -122,6 +122,8 @@ public:
     void Fail(const std::string& call, int nth = 0);
     bool ShouldFail(const std::string& call);
     [[nodiscard]] int CallCount(const std::string& call) const;
+    // Every call name asked about so far, with how often: the points a failure can be put at.
+    [[nodiscard]] const std::map<std::string, int>& CallCounts() const { return calls_; }
 
     // Handles.
     HANDLE AddHandle(std::unique_ptr<HandleObject> object);

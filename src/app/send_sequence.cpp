@@ -24,9 +24,14 @@ int RunHook(const WCHAR* key)
     }
 }
 
+// A close request that can't be queued (a full queue) would leave the run waiting for ever,
+// still holding the single-instance lock, or let the next tick start the hooks again: the
+// window is then destroyed at once, which ends the run the same way.
 void Close(HWND window)
 {
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    if (PostMessageW(window, WM_CLOSE, 0, 0) == FALSE) {
+        DestroyWindow(window);
+    }
 }
 
 void CreationStep(HWND window)
