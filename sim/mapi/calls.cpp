@@ -86,6 +86,7 @@ void MAPIUninitialize()
     Phone::Get().Record("program", "MAPIUninitialize", started ? "" : "-> MAPI not initialised");
 }
 
+// NOLINTNEXTLINE(readability-non-const-parameter): the platform's own signature
 HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPWSTR lpszProfileName, LPWSTR lpszPassword, ULONG ulFlags,
                     LPMAPISESSION* lppSession)
 {

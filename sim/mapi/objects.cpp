@@ -26,12 +26,12 @@ std::string Name(const Object* object)
 template <class Interface>
 class PropObject : public Counted<Interface>, public PropSource {
 public:
-    PropObject(std::string label, const EntryId& id, Kind kind)
-        : Counted<Interface>(std::move(label)), id_(id), kind_(kind)
+    PropObject(std::string label, EntryId id, Kind kind)
+        : Counted<Interface>(std::move(label)), id_(std::move(id)), kind_(kind)
     {
     }
 
-    Object* Data() const override
+    [[nodiscard]] Object* Data() const override
     {
         const auto found = Locate(id_, kind_);
         return found ? found->object : nullptr;
@@ -167,7 +167,7 @@ protected:
     virtual std::vector<const Object*> Next(std::size_t count) = 0;
 
 private:
-    LPSRowSet RowSet(const std::vector<const Object*>& objects) const
+    [[nodiscard]] LPSRowSet RowSet(const std::vector<const Object*>& objects) const
     {
         const std::size_t size =
             offsetof(SRowSet, aRow) + std::max<std::size_t>(objects.size(), 1) * sizeof(SRow);
@@ -190,7 +190,7 @@ public:
     StoresTable() : TableObject("stores table", {PR_ENTRYID, PR_DISPLAY_NAME_W}) {}
 
 protected:
-    ULONG Count() const override { return static_cast<ULONG>(Stores().size()); }
+    [[nodiscard]] ULONG Count() const override { return static_cast<ULONG>(Stores().size()); }
     void Rewind() override { next_ = 0; }
     std::vector<const Object*> Next(std::size_t count) override
     {
@@ -208,13 +208,13 @@ private:
 // Reads the folder as it is at each call, so that mail arriving or leaving shows at once.
 class ContentsTable : public TableObject {
 public:
-    ContentsTable(const EntryId& folder, const std::string& name)
-        : TableObject("contents table of " + name, {PR_SUBJECT_W, PR_ENTRYID}), folder_(folder)
+    ContentsTable(EntryId folder, const std::string& name)
+        : TableObject("contents table of " + name, {PR_SUBJECT_W, PR_ENTRYID}), folder_(std::move(folder))
     {
     }
 
 protected:
-    ULONG Count() const override
+    [[nodiscard]] ULONG Count() const override
     {
         const Folder* folder = TheFolder();
         return folder == nullptr ? 0 : static_cast<ULONG>(folder->messages.size());

@@ -95,8 +95,8 @@ CMessage::CMessage(IMAPISession* session, ULONG entryIdSize, LPENTRYID entryId) 
 }
 
 CFolder::CFolder(IMAPISession* session, IMsgStore* store, ULONG entryIdSize, LPENTRYID entryId,
-                 const WString& storeName)
-    : CBase(session), path_(storeName)
+                 WString storeName)
+    : CBase(session), path_(std::move(storeName))
 {
     IUnknown* opened = nullptr;
     if (store == nullptr || !NamesAnObject(entryIdSize, entryId) ||

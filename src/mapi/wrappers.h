@@ -55,8 +55,7 @@ public:
     // Answers true to go on to the next row.
     using RowCallback = bool (*)(CFolder& folder, const SRow& row, void* context, const SRowSet& rows);
 
-    CFolder(IMAPISession* session, IMsgStore* store, ULONG entryIdSize, LPENTRYID entryId,
-            const WString& storeName);
+    CFolder(IMAPISession* session, IMsgStore* store, ULONG entryIdSize, LPENTRYID entryId, WString storeName);
     ~CFolder() { Close(); }
 
     // A fresh table (the one held so far is released first); null when the folder gives none.

@@ -15,8 +15,8 @@ class OutboxTest : public MapiTest {};
 TEST_F(OutboxTest, TheAccountIsTheStoreWhoseNameBeginsWith070)
 {
     struct Case {
-        const WCHAR* name;
-        bool account;
+        const WCHAR* name = nullptr;
+        bool account = false;
     };
     const Case cases[] = {
         {WTEXT("070"), true},  {WTEXT("07012345678"), true}, {WTEXT("070 "), true},  {WTEXT("0700"), true},
@@ -33,8 +33,8 @@ TEST_F(OutboxTest, TheAccountIsTheStoreWhoseNameBeginsWith070)
 TEST_F(OutboxTest, EachFailureEndsInItsAnswerOrMessageWithNothingLeftHeld)
 {
     struct Case {
-        const char* failCall;
-        int nth;
+        const char* failCall = nullptr;
+        int nth = 0;
         Outcome hasMail;
         Outcome isEmpty;
     };
@@ -75,7 +75,7 @@ TEST_F(OutboxTest, EachFailureEndsInItsAnswerOrMessageWithNothingLeftHeld)
 TEST_F(OutboxTest, TheAnswersFollowTheAccountsOutbox)
 {
     struct Case {
-        const char* name;
+        const char* name = nullptr;
         std::vector<std::pair<const WCHAR*, int>> stores;  // display name, messages in its Outbox
         std::vector<bool> opens;                           // of the account's messages, in order
         Outcome hasMail;
@@ -166,9 +166,9 @@ TEST_F(OutboxTest, TheScopeIsTornDownInOrderAlsoWhenAMessageIsThrown)
         return first;
     };
     struct Case {
-        const char* name;
-        bool askHasMail;
-        const char* failCall;
+        const char* name = nullptr;
+        bool askHasMail = false;
+        const char* failCall = nullptr;
         std::vector<std::string> order;
     };
     const std::string device = "IUnknown::Release store Device";

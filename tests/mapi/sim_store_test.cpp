@@ -12,7 +12,7 @@ TEST_F(SimStoreTest, EachFaultShowsInTheAccounts)
 {
     using sim::mapi::Accounts;
     struct Case {
-        const char* name;
+        const char* name = nullptr;
         std::function<void()> fault;
         std::function<bool(const Accounts&)> caught;
     };

@@ -7,7 +7,6 @@
 
 namespace {
 
-using sim::mapi::AddMessage;
 using sim::mapi::AddOutboxMessage;
 using sim::mapi::AddStore;
 using sim::mapi::Store;
@@ -65,7 +64,7 @@ void ExpectAnswersAsMissing(MAPI::CBase& wrapper)
 TEST_F(WrapperTest, AWrapperWithoutObjectAnswersAsMissingAndNeverFaults)
 {
     struct Case {
-        const char* name;
+        const char* name = nullptr;
         std::function<void(WrapperTest&, const std::function<void(MAPI::CBase&)>&)> with;
     };
     const Case cases[] = {
@@ -235,8 +234,8 @@ TEST_F(WrapperTest, AMessageThatCannotBeOpenedStaysInTheListClosed)
 TEST_F(WrapperTest, TheFolderPathAddsTheNameUnlessTheFolderIsTheRoot)
 {
     struct Case {
-        const WCHAR* folderName;  // null: the folder has no display name
-        const WCHAR* path;
+        const WCHAR* folderName = nullptr;  // null: the folder has no display name
+        const WCHAR* path = nullptr;
     };
     const Case cases[] = {
         {WTEXT("IPM.Root"), WTEXT("070 Mail")},
@@ -268,11 +267,11 @@ TEST_F(WrapperTest, TheFolderPathAddsTheNameUnlessTheFolderIsTheRoot)
 TEST_F(WrapperTest, APropertyIsUsedOnlyWhenItHasTheTypeAskedFor)
 {
     struct Case {
-        const char* name;
+        const char* name = nullptr;
         std::optional<sim::mapi::Prop> kept;  // none: the store lacks the property
-        const char* failCall;
-        const WCHAR* text;
-        bool read;  // GetProp hands the value out
+        const char* failCall = nullptr;
+        const WCHAR* text = nullptr;
+        bool read = false;  // GetProp hands the value out
     };
     const ULONG nameId = PROP_ID(PR_DISPLAY_NAME_W);
     const Case cases[] = {
@@ -309,9 +308,9 @@ TEST_F(WrapperTest, APropertyIsUsedOnlyWhenItHasTheTypeAskedFor)
 TEST_F(WrapperTest, TheOutboxIsOpenedOnlyFromABinaryIdentifierThatNamesSomething)
 {
     struct Case {
-        const char* name;
+        const char* name = nullptr;
         sim::mapi::Prop kept;
-        bool opened;
+        bool opened = false;
     };
     const ULONG outboxId = PROP_ID(PR_IPM_OUTBOX_ENTRYID);
     const Case cases[] = {
@@ -336,7 +335,7 @@ TEST_F(WrapperTest, TimePropertiesConvertOrLeaveTheOutputAlone)
 {
     struct Case {
         std::optional<FILETIME> kept;
-        SYSTEMTIME expected;
+        SYSTEMTIME expected{};
     };
     const ULONG tag = PROP_TAG(PT_SYSTIME, 0x0E06);
     const SYSTEMTIME untouched{2001, 2, 3, 4, 5, 6, 7, 8};
@@ -377,7 +376,7 @@ TEST_F(WrapperTest, SetPropWritesThroughTheStore)
 TEST_F(WrapperTest, ReadingTheOutboxFailsWhenTheTableRefusesAStep)
 {
     struct Case {
-        const char* failCall;
+        const char* failCall = nullptr;
         Outcome count;
         Outcome read;
     };
