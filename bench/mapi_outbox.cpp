@@ -29,9 +29,8 @@ void Count(std::size_t size)
 // Each block carries its size in front of it, so that the count can be given back on free.
 void* operator new(std::size_t size)
 {
-    void* block = std::malloc(
-        size +
-        alignof(std::max_align_t));  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+    // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory): the allocator itself
+    void* block = std::malloc(size + alignof(std::max_align_t));
     if (block == nullptr) {
         throw std::bad_alloc();
     }
