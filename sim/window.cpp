@@ -206,8 +206,11 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC /*timerProc*/
 HWND GetForegroundWindow()
 {
     auto& phone = Phone::Get();
-    phone.Record("program", "GetForegroundWindow", "-> " + Hex(phone.foreground));
-    return phone.foreground;
+    // Taken before the call is recorded: whoever watches the trace may change the foreground,
+    // and the answer must be the one the trace shows.
+    HWND front = phone.foreground;
+    phone.Record("program", "GetForegroundWindow", "-> " + Hex(front));
+    return front;
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)

@@ -84,6 +84,17 @@ protected:
         return hardening::kEscaped;
     }
 
+    // The run as the phone recorded it, one event a line, for a failure's message.
+    static std::string TraceText()
+    {
+        std::string text;
+        for (const auto& event : Phone().Trace()) {
+            text +=
+                std::to_string(event.time) + " " + event.actor + " " + event.what + " " + event.detail + "\n";
+        }
+        return text;
+    }
+
     // Nothing the run took from the phone is still held, menus included.
     static void ExpectAllReleased()
     {
@@ -91,13 +102,32 @@ protected:
         EXPECT_EQ(sim::Menus().created, sim::Menus().destroyed) << "a popup menu was never destroyed";
     }
 
-    // Messages posted to a window of neither the program nor the program that was in front.
+    // The process whose window the program found in front when it looked; before it looks,
+    // the one in front at the start.
+    [[nodiscard]] DWORD LookedAtProcess() const
+    {
+        const auto looks = Phone().TraceOf("GetForegroundWindow");
+        if (looks.empty()) {
+            return FrontProcess();
+        }
+        const std::string& detail = looks.front().detail;  // "-> 0x10000", or "-> 0" for none
+        const auto at = detail.find("0x");
+        if (at == std::string::npos) {
+            return 0;
+        }
+        const auto value = std::stoull(detail.substr(at), nullptr, 16);
+        const sim::Window* window = Phone().FindWindow(reinterpret_cast<HWND>(value));  // NOLINT
+        return window != nullptr ? window->processId : 0;
+    }
+
+    // Messages posted to a window of neither the program nor the program it found in front.
     [[nodiscard]] std::string ForeignPresses() const
     {
+        const DWORD front = LookedAtProcess();
         std::string found;
         for (HWND handle : Phone().WindowsInCreationOrder()) {
             const sim::Window& window = *Phone().FindWindow(handle);
-            if (window.processId != FrontProcess() && window.processId != sim::kProgramProcessId &&
+            if (window.processId != front && window.processId != sim::kProgramProcessId &&
                 !window.received.empty()) {
                 found += sim::Utf8(window.className) + " of process " + std::to_string(window.processId) +
                          " got " + std::to_string(window.received.size()) + " messages; ";
