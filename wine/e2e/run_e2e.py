@@ -10,6 +10,7 @@ time stamps on one clock; a case reads those records and checks what happened, i
   run_e2e.py --setup ...          make the prefix (once per run; CTest's fixture set-up)
   run_e2e.py --case NAME ...      run one case in that prefix
   run_e2e.py --list               the case names
+  run_e2e.py --list --hardening   the names of the cases that upset the program on purpose
   run_e2e.py --measure ...        the timing and size figures (scripts/measure-wine.sh)
 
 Every Wine process runs under `timeout`, so that a hang fails a case instead of stalling it.
@@ -22,6 +23,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -223,19 +225,25 @@ class Case:
     def profile_path(self):
         return self.program_dir / "quillet.ini"
 
-    def phone(self, mode="send", exchange_ms=800):
-        self._start_party("phonesvc.exe", ["--mode", mode, "--exchange", str(exchange_ms)], "phone")
+    def phone(self, mode="send", exchange_ms=800, acknowledge=None):
+        args = ["--mode", mode, "--exchange", str(exchange_ms)]
+        if acknowledge is not None:
+            args += ["--acknowledge", str(acknowledge)]
+        self._start_party("phonesvc.exe", args, "phone")
 
-    def messaging(self, role="compose", bar=True, menu=None, draft=None, log="tmail", program="tmail.exe"):
+    def messaging(self, role="compose", bar=True, menu=None, draft=None, log="tmail", program="tmail.exe",
+                  upset=None, when=None):
         args = ["--role", role, "--log", log, "--bar", "yes" if bar else "no"]
         if menu:
             args += ["--menu", menu]
         if draft:
             args += ["--draft", draft]
+        if upset:
+            args += ["--upset", upset, "--when", when]
         self._start_party(program, args, log)
         # A window that should be in front and is not would make every "nothing happened" vacuous.
         ready = [e for e in self.events(log) if e.what == "ready"][0]
-        expect(role == "bar" or "front=yes" in ready.detail, f"{program} is not in front: {ready}")
+        expect(role in ("bar", "watcher") or "front=yes" in ready.detail, f"{program} is not in front: {ready}")
 
     def _start_party(self, program, args, log):
         self.parties.append(self.wine.start(BIN + "\\" + program, args, timeout=PROGRAM_TIMEOUT * 2,
@@ -260,6 +268,21 @@ class Case:
 
     def start_quillet(self, *options):
         return self.wine.start(self.quillet_command(), list(options), state=self.state, stderr=subprocess.PIPE)
+
+    def start_quillet_copies(self, count, *options):
+        """Starts count copies as nearly at once as the driver can; each one's standard error goes to
+        a file of its own, so that no pipe fills while the others run."""
+        copies = []
+        for number in range(count):
+            path = self.state / f"quillet-{number}.err"
+            with path.open("wb") as stderr:
+                copies.append(Copy(self.wine.start(self.quillet_command(), list(options), state=self.state,
+                                                   stderr=stderr), path))
+        return copies
+
+    def menu_choices(self):
+        """The command identifiers the program's menus returned, from Wine's +menu channel."""
+        return [int(m.group(1), 16) for m in MENU_CHOICE.finditer(self.stderr)]
 
     @staticmethod
     def check_no_crash(stderr):
@@ -338,15 +361,44 @@ class Case:
         return written[0], removed[0]
 
 
+class Copy:
+    """One of several copies of quillet.exe started together."""
+
+    def __init__(self, process, stderr_path):
+        self.process = process
+        self.stderr_path = stderr_path
+
+    def code(self):
+        return self.process.poll()
+
+    def end(self, timeout):
+        """Waits for the copy to end; one still running then is killed. Answers its exit code."""
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()
+            return None
+
+    def check_no_crash(self):
+        Case.check_no_crash(self.stderr_path.read_text(encoding="utf-8", errors="replace"))
+
+
 # ------------------------------------------------------------------------------------------------
 # The cases
 
 CASES = {}
+HARDENING = set()  # cases that load the program or change its world under it on purpose
 
 
 def case(function):
     CASES[function.__name__] = function
     return function
+
+
+def hardening(function):
+    HARDENING.add(function.__name__)
+    return case(function)
 
 
 def send_receive_world(c, phone_mode="send", send=True, menu=None):
@@ -426,6 +478,7 @@ MENU_ITEMS = [(MF_STRING, 40001, "すぐに送信"), (MF_STRING, 40002, "「送�
 MENU_ITEM = re.compile(r'InsertMenuW hMenu \S+ pos -?\d+, flags ([0-9a-f]+), id ([0-9a-f]+), str L"(.*)"')
 MENU_TRACK = re.compile(r"TrackPopupMenuEx hmenu \S+ flags ([0-9a-f]+) \((-?\d+),(-?\d+)\) hwnd (0x[0-9a-f]+)")
 MF_BYPOSITION = 0x400
+MENU_CHOICE = re.compile(r"exec_focused_item handle \S+ ID ([0-9a-f]+)")
 
 
 def wine_text(escaped):
@@ -665,6 +718,226 @@ def no_070_account(wine):
 
 
 # ------------------------------------------------------------------------------------------------
+# Hardening: many copies at once, and windows that vanish or change between the program's steps.
+# Wine's timing can't be steered from outside, so the stand-ins act on the program's own messages
+# (tmail's --upset ... --when ...), which puts each change between two known steps of the program.
+
+COPIES = 20
+IDM_SEND_AT_ONCE = 40001
+
+
+def held_exchange_world(c):
+    """Mail waiting, the compose window in front, and a phone that holds the exchange until
+    released. The phone turns each request into 2 at once, so that any later write of 1 shows."""
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone("hold", acknowledge=2)
+    c.messaging()
+
+
+def world_snapshot(c):
+    """What a copy that does anything at all would change: the bar, the phone, hooks, logons."""
+    return (c.bar_messages(), [e.detail for e in c.phone_events("written")], c.hooks(), len(c.mapi("logon")))
+
+
+def expect_losers(copies, context):
+    codes = [copy.code() for copy in copies]
+    expect(codes == [EXIT_ALREADY_RUNNING] * len(copies),
+           f"{context}: every other copy should end with 1, got {codes}")
+    for copy in copies:
+        copy.check_no_crash()
+
+
+def release_and_finish(c, winner):
+    """Ends the held exchange; the copy that proceeded then finishes the send/receive."""
+    (c.state / "release").touch()
+    code = winner.end(timeout=PROGRAM_TIMEOUT)
+    winner.check_no_crash()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"the copy that proceeded ended with {code}")
+    expect(hooks == ["before", "after"], f"one set of hooks, the mail was left: {hooks}")
+    c.expect_exchange()
+    c.expect_inspections(2)
+
+
+@hardening
+def copies_started_at_once(wine):
+    c = Case(wine, "copies_started_at_once")
+    held_exchange_world(c)
+    profile = c.profile_path().read_bytes()
+    copies = c.start_quillet_copies(COPIES)
+    # While the exchange is held the copy that got the mutex polls; every other one ends.
+    settled = wait_for(lambda: sum(copy.code() is not None for copy in copies) >= COPIES - 1
+                       and c.phone_events("written") and c.hook_events(), timeout=PROGRAM_TIMEOUT)
+    running = [copy for copy in copies if copy.code() is None]
+    expect(settled and len(running) == 1,
+           f"exactly one copy should proceed and poll: {len(running)} still running, "
+           f"written {c.phone_events('written')}, hooks {c.hooks()}")
+    time.sleep(SETTLE)
+    bar, written, hooks, logons = world_snapshot(c)
+    expect_losers([copy for copy in copies if copy is not running[0]], "started at once")
+    expect(c.button_messages() == [(WM_LBUTTONDOWN, 0, 0), (WM_LBUTTONUP, 0, 0)],
+           f"one press should reach the bar, got {bar}")
+    expect(written == ["1"], f"Status15 should be written once, got {written}")
+    expect(hooks == ["before"] and logons == 1, f"one copy's hooks and inspection: {hooks}, {logons} logons")
+    expect(c.profile_path().read_bytes() == profile, "the profile was changed")
+    release_and_finish(c, running[0])
+
+
+@hardening
+def copies_started_while_polling(wine):
+    c = Case(wine, "copies_started_while_polling")
+    held_exchange_world(c)
+    first = c.start_quillet_copies(1)[0]
+    polling = wait_for(lambda: c.phone_events("acknowledged") and c.hook_events(), timeout=PROGRAM_TIMEOUT)
+    expect(polling, "the first copy did not start polling")
+    before = world_snapshot(c)
+    others = c.start_quillet_copies(COPIES - 1)
+    for copy in others:
+        copy.end(timeout=PROGRAM_TIMEOUT)
+    time.sleep(SETTLE)
+    after = world_snapshot(c)
+    expect(first.code() is None, "the first copy should still be polling")
+    expect_losers(others, "started while the first polled")
+    expect(before == after, f"the other copies changed something: {before} -> {after}")
+    release_and_finish(c, first)
+
+
+def expect_nothing_after_press_refused(c, bars=("tmail",)):
+    for log in bars:
+        c.expect_no_press(log)
+    c.expect_no_request()
+    expect(c.wait_hooks(0) == [], f"no hook: {c.hooks()}")
+    c.expect_inspections(0)
+
+
+def upset_on_press(wine, name, upset):
+    """The press reaches the bar, and the Messaging program reacts to the button-down by upsetting
+    its own windows before the button-up is handled. The press was already posted, so the program
+    goes on with the mail that waits; nothing it does afterwards touches those windows."""
+    c = Case(wine, name)
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(upset=upset, when="press")
+    code = c.run_quillet()
+    hooks = c.wait_hooks(2)
+    c.stop()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    expect(any(e.what == "upset" for e in c.events("tmail")), "the Messaging program was not upset")
+    buttons = c.button_messages()
+    expect(buttons[:1] == [(WM_LBUTTONDOWN, 0, 0)] and buttons[1:] in ([], [(WM_LBUTTONUP, 0, 0)]),
+           f"one press at most, the button-up only where a window is left: {buttons}")
+    c.expect_exchange()
+    expect(hooks == ["before", "send"], f"hooks: {hooks}")
+    c.expect_inspections(2)
+    return c
+
+
+@hardening
+def bar_destroyed_on_press(wine):
+    upset_on_press(wine, "bar_destroyed_on_press", "destroy-bar")
+
+
+@hardening
+def compose_window_destroyed_on_press(wine):
+    c = upset_on_press(wine, "compose_window_destroyed_on_press", "destroy-compose")
+    c.expect_press()
+
+
+@hardening
+def messaging_exits_on_press(wine):
+    c = upset_on_press(wine, "messaging_exits_on_press", "exit")
+    expect(not [e for e in c.events("tmail") if e.what == "end"], "the Messaging program should have died")
+
+
+def upset_while_menu_up(wine, name, upset, when, other_bar=False, watcher=False):
+    """/showmenu with mail waiting; the Messaging program is upset while the program's menu is
+    being tracked over its window, and then "すぐに送信" is chosen (by the Messaging stand-in, or by a
+    watcher when the Messaging program is gone). The press that follows must not land anywhere:
+    the compose window is gone or its bar is."""
+    c = Case(wine, name)
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    if other_bar:
+        c.messaging(role="bar", log="otherbar")
+    if watcher:
+        c.messaging(role="watcher", log="watcher", menu="send")
+    c.messaging(menu=None if watcher else "send", upset=upset, when=when)
+    code = c.run_quillet("/showmenu", debug="fixme-all,+menu")
+    expect(code == EXIT_DONE, f"exit code {code}")
+    expect(any(e.what == "upset" for e in c.events("tmail")), "the Messaging program was not upset")
+    expect(c.menu_choices() == [IDM_SEND_AT_ONCE], f"the menu should return 40001 once: {c.menu_choices()}")
+    expect_nothing_after_press_refused(c, ("tmail", "otherbar") if other_bar else ("tmail",))
+    c.stop()
+    return c
+
+
+@hardening
+def compose_window_destroyed_while_menu_up(wine):
+    upset_while_menu_up(wine, "compose_window_destroyed_while_menu_up", "destroy-compose", "menu")
+
+
+@hardening
+def bar_destroyed_while_menu_up(wine):
+    # The only bar left belongs to another process: the press must not go there.
+    upset_while_menu_up(wine, "bar_destroyed_while_menu_up", "destroy-bar", "menu", other_bar=True)
+
+
+@hardening
+def messaging_exits_as_menu_starts(wine):
+    # The Messaging program dies inside the program's own menu notification, before the menu shows;
+    # the menu stays up over nothing until a person answers it.
+    upset_while_menu_up(wine, "messaging_exits_as_menu_starts", "exit", "menuloop", other_bar=True,
+                        watcher=True)
+
+
+@hardening
+def foreground_switched_while_menu_up(wine):
+    """Another program, with a bar of its own, comes to the front while the menu is up; then
+    "すぐに送信" is chosen. The program acts on the window it started with: the other program's bar
+    gets nothing. Which bar the window manager names first is its own choice, so the compose
+    window's bar either gets one press (and the send/receive follows) or nothing."""
+    c = Case(wine, "foreground_switched_while_menu_up")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(menu="send", upset="pause", when="menu")
+    run = {}
+
+    def run_program():
+        try:
+            run["code"] = c.run_quillet("/showmenu", debug="fixme-all,+menu")
+        except CaseFailure as failure:
+            run["failure"] = failure
+
+    thread = threading.Thread(target=run_program)
+    thread.start()
+    try:
+        paused = wait_for(lambda: any(e.what == "upset" for e in c.events("tmail")), timeout=PROGRAM_TIMEOUT)
+        expect(paused, "the menu did not show")
+        c.messaging(role="front", log="pword", program="pword.exe")
+    finally:
+        (c.state / "resume").touch()
+        thread.join()
+    if "failure" in run:
+        raise run["failure"]
+    expect(run.get("code") == EXIT_DONE, f"exit code {run.get('code')}")
+    expect(c.menu_choices() == [IDM_SEND_AT_ONCE], f"the menu should return 40001 once: {c.menu_choices()}")
+    c.expect_no_press("pword")
+    if c.bar_messages():
+        c.expect_press()
+        expect(c.wait_hooks(2) == ["before", "send"], f"hooks: {c.hooks()}")
+        c.expect_exchange()
+        c.expect_inspections(2)
+    else:
+        expect_nothing_after_press_refused(c)
+    c.stop()
+
+
+# ------------------------------------------------------------------------------------------------
 # Measurements (scripts/measure-wine.sh)
 
 
@@ -737,11 +1010,12 @@ def main():
     parser.add_argument("--setup", action="store_true")
     parser.add_argument("--case", action="append", default=[])
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--hardening", action="store_true", help="with --list: only the hardening cases")
     parser.add_argument("--measure", type=int, metavar="ROUNDS")
     args = parser.parse_args()
 
     if args.list:
-        print("\n".join(CASES))
+        print("\n".join(name for name in CASES if name in HARDENING or not args.hardening))
         return 0
     wine = Wine(args)
     try:

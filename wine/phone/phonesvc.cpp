@@ -6,10 +6,15 @@
 //   hold    the exchange ends (as leave) only once the driver creates the file "release";
 //   absent  there is no phone software: the key itself is missing.
 // --exchange is the exchange's length in milliseconds. Each write of the value, its removal and
-// the state of the key at the end are recorded in phone.log.
+// the state of the key at the end are recorded in phone.log. A write during an exchange (a second
+// request while the first is served) is recorded too, from the key's change notification. The
+// registry reports no change when a value is set to what it already holds, so --acknowledge N
+// has the phone turn the request into N as soon as it takes it up, the way a phone may mark the
+// exchange as running: a later write of 1 then shows.
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -52,6 +57,15 @@ bool ReadStatus(DWORD& status)
                                    &size) == ERROR_SUCCESS;
 }
 
+void WriteStatus(DWORD status)
+{
+    const Key key = OpenKey();
+    if (key) {
+        RegSetValueExW(key.get(), kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&status),
+                       sizeof status);
+    }
+}
+
 void RemoveStatus()
 {
     const Key key = OpenKey();
@@ -59,6 +73,50 @@ void RemoveStatus()
         RegDeleteValueW(key.get(), kValue);
     }
 }
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Event = std::unique_ptr<void, HandleCloser>;
+
+// Watches the key for values being set while an exchange runs, and records each value written.
+class WriteWatch {
+public:
+    WriteWatch() : event_(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ | KEY_NOTIFY, &key) == ERROR_SUCCESS) {
+            key_.reset(key);
+        }
+        Arm();
+    }
+
+    void Check()
+    {
+        if (!key_ || !event_ || WaitForSingleObject(event_.get(), 0) != WAIT_OBJECT_0) {
+            return;
+        }
+        Arm();
+        DWORD status = 0;
+        if (ReadStatus(status)) {
+            Log("written", std::to_string(static_cast<LONG>(status)));
+        }
+    }
+
+private:
+    void Arm()
+    {
+        if (key_ && event_) {
+            RegNotifyChangeKeyValue(key_.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, event_.get(), TRUE);
+        }
+    }
+
+    Key key_;
+    Event event_;
+};
+
+// Set while an exchange runs.
+std::optional<WriteWatch> watch;
 
 // Waits for the given number of milliseconds, or until the driver asks the stand-in to stop.
 // Answers false when stopped.
@@ -68,6 +126,9 @@ bool Wait(DWORD milliseconds)
     while (standin::NowMicroseconds() < until) {
         if (standin::StopRequested()) {
             return false;
+        }
+        if (watch) {
+            watch->Check();
         }
         Sleep(kPollMs);
     }
@@ -111,8 +172,8 @@ void Prepare(const std::wstring& mode)
     RegDeleteValueW(key, kValue);
 }
 
-// One exchange, from the request to the removal of the value. Answers false when stopped.
-bool Exchange(const std::wstring& mode, DWORD exchangeMs)
+// The exchange itself, up to the moment the value is to go. Answers false when stopped.
+bool Serve(const std::wstring& mode, DWORD exchangeMs)
 {
     if (mode == L"never") {
         while (Wait(kPollMs)) {
@@ -131,9 +192,24 @@ bool Exchange(const std::wstring& mode, DWORD exchangeMs)
     } else {
         Log("left");
     }
-    RemoveStatus();
-    Log("removed");
     return true;
+}
+
+// One exchange, from the request to the removal of the value. Answers false when stopped.
+bool Exchange(const std::wstring& mode, DWORD exchangeMs, const std::optional<DWORD>& acknowledge)
+{
+    if (acknowledge) {
+        WriteStatus(*acknowledge);
+        Log("acknowledged", std::to_string(static_cast<LONG>(*acknowledge)));
+    }
+    watch.emplace();
+    const bool finished = Serve(mode, exchangeMs);
+    watch.reset();  // the removal below is the phone's own change
+    if (finished) {
+        RemoveStatus();
+        Log("removed");
+    }
+    return finished;
 }
 
 }  // namespace
@@ -143,6 +219,10 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR /*com
     const standin::Options options(GetCommandLineW());
     const std::wstring mode = options.Get(L"mode", L"send");
     const auto exchangeMs = static_cast<DWORD>(options.GetInt(L"exchange", 1000));
+    std::optional<DWORD> acknowledge;
+    if (const int value = options.GetInt(L"acknowledge", 0); value != 0) {
+        acknowledge = static_cast<DWORD>(value);
+    }
     logFile = standin::StatePath(options.Get(L"log", L"phone") + L".log");
 
     Prepare(mode);
@@ -151,7 +231,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR /*com
         DWORD status = 0;
         if (mode != L"absent" && ReadStatus(status)) {
             Log("written", std::to_string(static_cast<LONG>(status)));
-            if (!Exchange(mode, exchangeMs)) {
+            if (!Exchange(mode, exchangeMs, acknowledge)) {
                 break;
             }
         }
