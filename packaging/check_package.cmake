@@ -1,0 +1,43 @@
+# Builds the zip into a folder of its own and checks it: exactly quillet.exe and README.txt at
+# the top, and a program without a symbol table (stripped).
+#   cmake -DCPACK_CONFIG=<build>/CPackConfig.cmake -DWORK=<folder> -P check_package.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/out ${WORK}/unpacked)
+get_filename_component(cmake_bin ${CMAKE_COMMAND} DIRECTORY)
+execute_process(COMMAND ${cmake_bin}/cpack --config ${CPACK_CONFIG} -G ZIP -B ${WORK}/out
+                RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out TIMEOUT 240)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cpack failed (${result}):\n${out}")
+endif()
+file(GLOB zips ${WORK}/out/*.zip)
+list(LENGTH zips count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one zip, found: ${zips}")
+endif()
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zips} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+string(REGEX REPLACE "\n$" "" listing "${listing}")
+string(REPLACE "\n" ";" listing "${listing}")
+list(SORT listing)
+if(NOT result EQUAL 0 OR NOT listing STREQUAL "README.txt;quillet.exe")
+  message(FATAL_ERROR "the zip holds [${listing}], not exactly README.txt and quillet.exe")
+endif()
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zips} WORKING_DIRECTORY ${WORK}/unpacked)
+# The COFF header follows "PE\0\0" at the offset kept at 0x3C; its symbol table pointer and
+# count (bytes 8 to 15 of the header) are zero once stripped.
+set(exe ${WORK}/unpacked/quillet.exe)
+file(READ ${exe} pe_offset OFFSET 60 LIMIT 4 HEX)
+string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" pe_offset "${pe_offset}")
+math(EXPR pe_offset "0x${pe_offset}")
+math(EXPR symbols_at "${pe_offset} + 4 + 8")
+file(READ ${exe} signature OFFSET ${pe_offset} LIMIT 4 HEX)
+file(READ ${exe} symbols OFFSET ${symbols_at} LIMIT 8 HEX)
+if(NOT signature STREQUAL "50450000")
+  message(FATAL_ERROR "quillet.exe in the zip is not a PE image")
+endif()
+if(NOT symbols STREQUAL "0000000000000000")
+  message(FATAL_ERROR "quillet.exe in the zip still has a symbol table (${symbols})")
+endif()
+file(SIZE ${zips} zip_size)
+message(STATUS "${zips}: ${zip_size} bytes")

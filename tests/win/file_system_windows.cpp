@@ -1,0 +1,146 @@
+// The real Windows file system, through the same wide-path calls the program makes.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "config/utf8.h"
+#include "file_system.h"
+
+namespace wintest {
+
+namespace {
+
+// Removes a folder and what it holds; the tests make only files and folders, no links.
+void RemoveTree(const WString& folder)
+{
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const WString name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const WString path = Join(folder, name);
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                RemoveTree(path);
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found) != FALSE);
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+WString ModulePath()
+{
+    WString path(32768, 0);
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+// Beside the executable, so that the tests also cover the folder the program really lives in.
+WString ModuleFolder()
+{
+    const WString path = ModulePath();
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+}  // namespace
+
+WString Join(const WString& folder, WStringView name)
+{
+    return folder + L'\\' + WString(name);
+}
+
+WString ModuleProfilePath()
+{
+    const WString path = ModulePath();
+    return path.substr(0, path.size() - 3) + L"ini";
+}
+
+WString BesideModule(WStringView name)
+{
+    return Join(ModuleFolder(), name);
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static std::atomic<int> made{0};
+    const WString name =
+        L"scratch-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
+    path_ = Join(ModuleFolder(), name);
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    RemoveTree(path_);
+}
+
+bool MakeFolder(const WString& path)
+{
+    return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+bool FolderExists(const WString& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void WriteBytes(const WString& path, std::string_view bytes)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::optional<std::string> ReadBytes(const WString& path)
+{
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE && got != 0) {
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    return content;
+}
+
+void RemoveFile(const WString& path)
+{
+    DeleteFileW(path.c_str());
+}
+
+ExclusiveHold::ExclusiveHold(const WString& path) : path_(path)
+{
+    handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    held_ = handle_ != INVALID_HANDLE_VALUE;
+}
+
+ExclusiveHold::~ExclusiveHold()
+{
+    if (held_) {
+        CloseHandle(handle_);
+    }
+}
+
+std::string Narrow(WStringView text)
+{
+    return EncodeUtf8(text);
+}
+
+}  // namespace wintest

@@ -1,0 +1,157 @@
+// Hook values started through the real shell: the recorder program writes the command line it
+// was given, so the split at the first "|" is checked as the started program sees it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "file_system.h"
+#include "hooks/hook_command.h"
+
+namespace {
+
+// Bounds a wait for a program that was never started; not a measure of anything.
+constexpr auto kRecordDeadline = std::chrono::seconds(30);
+
+class HookLaunch : public ::testing::Test {
+protected:
+    // Starts value with the recorder writing to a file of its own; the recorded command line,
+    // or nullopt when none came before the deadline.
+    std::optional<WString> StartAndRecord(const WString& value)
+    {
+        const WString record = wintest::Join(scratch_.Path(), L"record-" + std::to_wstring(++records_));
+        SetEnvironmentVariableW(L"QUILLET_HOOK_RECORD", record.c_str());
+        EXPECT_EQ(RunHookCommand(value), 1);
+        const auto until = std::chrono::steady_clock::now() + kRecordDeadline;
+        while (std::chrono::steady_clock::now() < until) {
+            if (const auto bytes = wintest::ReadBytes(record)) {
+                return WString(reinterpret_cast<const WCHAR*>(bytes->data()), bytes->size() / sizeof(WCHAR));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+
+    [[nodiscard]] const WString& Scratch() const { return scratch_.Path(); }
+
+private:
+    wintest::ScratchFolder scratch_;
+    int records_ = 0;
+};
+
+struct CommandLine {
+    WString program;
+    WString parameters;
+};
+
+// A Windows command line: the program, quoted when it was given in quotes, then a blank and
+// the parameters as they were passed.
+CommandLine Split(const WString& line)
+{
+    std::size_t end = 0;
+    WString program;
+    if (!line.empty() && line[0] == L'"') {
+        end = line.find(L'"', 1);
+        program = line.substr(1, end - 1);
+        end = end == WString::npos ? line.size() : end + 1;
+    } else {
+        end = std::min(line.find(L' '), line.size());
+        program = line.substr(0, end);
+    }
+    WString rest = line.substr(end);
+    if (!rest.empty() && rest[0] == L' ') {
+        rest.erase(0, 1);
+    }
+    return {program, rest};
+}
+
+TEST_F(HookLaunch, ProgramGetsTheTextAfterTheFirstBar)
+{
+    const WString recorder = wintest::BesideModule(L"hook_recorder.exe");
+    struct Case {
+        WString tail;  // after the recorder's path in the hook value
+        WString parameters;
+    };
+    const std::vector<Case> cases = {
+        {L"|a|b  c|", L"a|b  c|"},
+        {L"|引数 \"two words\" /x", L"引数 \"two words\" /x"},
+        {L"|", L""},
+        {L"", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(wintest::Narrow(c.tail));
+        const auto line = StartAndRecord(recorder + c.tail);
+        ASSERT_TRUE(line) << "the hook never ran";
+        const CommandLine started = Split(*line);
+        EXPECT_EQ(started.program, recorder);
+        // Whether an empty parameter text leaves a trailing blank is the shell's affair.
+        EXPECT_EQ(started.parameters, c.parameters) << wintest::Narrow(*line);
+    }
+}
+
+// Hooks live in folders such as "\Program Files\...": blanks and Japanese in the program part
+// belong to the program, and the shell must start it as one name.
+TEST_F(HookLaunch, ProgramInAFolderWithBlanksAndJapanese)
+{
+    const WString folder = wintest::Join(Scratch(), L"フック テスト");
+    ASSERT_TRUE(wintest::MakeFolder(folder));
+    const WString program = wintest::Join(folder, L"記録 する.exe");
+    ASSERT_TRUE(CopyFileW(wintest::BesideModule(L"hook_recorder.exe").c_str(), program.c_str(), TRUE));
+    const auto line = StartAndRecord(program + L"|送信 後");
+    ASSERT_TRUE(line) << "the hook never ran";
+    EXPECT_EQ(Split(*line).program, program);
+    EXPECT_EQ(Split(*line).parameters, L"送信 後");
+}
+
+// The request asks for no quiet failure, so the shell tells the user about a program it can't
+// find in a box of its own and waits for it to be closed. The box is closed here as a person
+// would, from another thread; the launch must then answer "not started" and the hook 1.
+class ErrorBoxCloser {
+public:
+    ErrorBoxCloser()
+        : thread_([this](const std::stop_token& stop) {
+              while (!stop.stop_requested()) {
+                  EnumWindows(&ErrorBoxCloser::CloseIfOurs, reinterpret_cast<LPARAM>(this));
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          })
+    {
+    }
+
+    [[nodiscard]] int Closed() const noexcept { return closed_; }
+
+private:
+    static BOOL CALLBACK CloseIfOurs(HWND window, LPARAM self)
+    {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        WCHAR className[64] = {};
+        GetClassNameW(window, className, 64);
+        if (process == GetCurrentProcessId() && IsWindowVisible(window) != FALSE &&
+            WStringView(className) == L"#32770") {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            ++reinterpret_cast<ErrorBoxCloser*>(self)->closed_;
+        }
+        return TRUE;
+    }
+
+    std::atomic<int> closed_{0};
+    std::jthread thread_;
+};
+
+TEST_F(HookLaunch, ProgramThatDoesNotExistIsNotAFailure)
+{
+    const WString missing = wintest::Join(Scratch(), L"無い.exe");
+    const ErrorBoxCloser closer;
+    EXPECT_EQ(LaunchProgram(missing, L"x"), 0);
+    EXPECT_EQ(RunHookCommand(missing + L"|x"), 1);
+    RecordProperty("error_boxes_closed", closer.Closed());
+}
+
+}  // namespace
