@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "config/utf8.h"
@@ -11,12 +12,29 @@ namespace wintest {
 
 namespace {
 
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+struct SearchCloser {
+    void operator()(HANDLE search) const noexcept { FindClose(search); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+using SearchHandle = std::unique_ptr<void, SearchCloser>;
+
+// Null when the file can't be opened, so that the handle is closed only when there is one.
+FileHandle OpenFile(const WString& path, DWORD access, DWORD sharing, DWORD creation)
+{
+    HANDLE file = CreateFileW(path.c_str(), access, sharing, nullptr, creation, 0, nullptr);
+    return FileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
 // Removes a folder and what it holds; the tests make only files and folders, no links.
 void RemoveTree(const WString& folder)
 {
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    HANDLE first = FindFirstFileW(Join(folder, L"*").c_str(), &found);
+    if (first != INVALID_HANDLE_VALUE) {
+        const SearchHandle search(first);
         do {
             const WString name = found.cFileName;
             if (name == L"." || name == L"..") {
@@ -28,8 +46,7 @@ void RemoveTree(const WString& folder)
             } else {
                 DeleteFileW(path.c_str());
             }
-        } while (FindNextFileW(search, &found) != FALSE);
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found) != FALSE);
     }
     RemoveDirectoryW(folder.c_str());
 }
@@ -94,29 +111,26 @@ bool FolderExists(const WString& path)
 
 void WriteBytes(const WString& path, std::string_view bytes)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
+    const FileHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    if (file) {
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
 }
 
 std::optional<std::string> ReadBytes(const WString& path)
 {
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file) {
         return std::nullopt;
     }
     std::string content;
-    char buffer[4096];
+    std::string buffer(4096, '\0');
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE && got != 0) {
-        content.append(buffer, got);
+    while (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE &&
+           got != 0) {
+        content.append(buffer, 0, got);
     }
-    CloseHandle(file);
     return content;
 }
 
