@@ -902,6 +902,30 @@ def messaging_exits_as_menu_starts(wine):
 
 
 @hardening
+def messaging_exits_while_menu_up(wine):
+    """The Messaging program dies while the menu is up, and nobody answers at first. Under Wine the
+    menu stays up over nothing, and the program waits in it; a person who then dismisses it ends
+    the run with nothing done. Should the menu close by itself instead, the run must end the same."""
+    c = Case(wine, "messaging_exits_while_menu_up")
+    c.profile()
+    c.outbox(["waiting mail"])
+    c.phone()
+    c.messaging(role="bar", log="otherbar")
+    c.messaging(upset="exit", when="menu")
+    copy = c.start_quillet_copies(1, "/showmenu")[0]
+    expect(wait_for(lambda: any(e.what == "upset" for e in c.events("tmail")), timeout=PROGRAM_TIMEOUT),
+           "the menu did not show")
+    time.sleep(SETTLE)
+    if copy.code() is None:
+        c.messaging(role="watcher", log="watcher", menu="dismiss")
+    code = copy.end(timeout=PROGRAM_TIMEOUT)
+    copy.check_no_crash()
+    expect(code == EXIT_DONE, f"exit code {code}")
+    expect_nothing_after_press_refused(c, ("tmail", "otherbar"))
+    c.stop()
+
+
+@hardening
 def foreground_switched_while_menu_up(wine):
     """Another program, with a bar of its own, comes to the front while the menu is up; then
     "すぐに送信" is chosen. The program acts on the window it started with: the other program's bar

@@ -325,10 +325,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     CreateMainWindow(instance);
     // A thread timer, so that the stand-in lives on when its windows are gone.
     SetTimer(nullptr, kWatchTimer, kWatchPeriodMs, nullptr);
-    Log("ready", "pid=" + std::to_string(GetCurrentProcessId()) +
-                     " window=" + Hex(reinterpret_cast<UINT_PTR>(mainWindow)) +
-                     " front=" + std::string(GetForegroundWindow() == mainWindow ? "yes" : "no") +
-                     " bar=" + std::string(bar != nullptr ? "yes" : "no"));
+    Log("ready",
+        "pid=" + std::to_string(GetCurrentProcessId()) +
+            " window=" + Hex(reinterpret_cast<UINT_PTR>(mainWindow)) + " front=" +
+            std::string(mainWindow != nullptr && GetForegroundWindow() == mainWindow ? "yes" : "no") +
+            " bar=" + std::string(bar != nullptr ? "yes" : "no"));
 
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
