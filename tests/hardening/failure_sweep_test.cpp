@@ -37,8 +37,8 @@ struct Injection {
     int nth = 0;
 };
 
-constexpr sim::Millis kPatience = 60 * 1000;            // far past any run of a finishing phone
-constexpr sim::Millis kNeverFinishingWatch = 5 * 1000;  // ten ticks of a poll without end
+constexpr sim::Millis kPatience = sim::Millis{60} * 1000;            // far past any run of a finishing phone
+constexpr sim::Millis kNeverFinishingWatch = sim::Millis{5} * 1000;  // ten ticks of a poll without end
 
 class FailureSweep : public HardenedRun, public ::testing::WithParamInterface<BaseScenario> {
 protected:
@@ -82,7 +82,7 @@ protected:
         return ReadIni();
     }
 
-    void ExpectSoundEnd(const BaseScenario& base, int code)
+    static void ExpectSoundEnd(const BaseScenario& base, int code)
     {
         EXPECT_NE(code, hardening::kEscaped);
         if (code == kStillRunning) {

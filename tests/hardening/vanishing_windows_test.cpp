@@ -74,7 +74,7 @@ protected:
 
     // An intruder that comes in front: a window of its own and, later in the window list than
     // every other bar, a soft-key bar of its own.
-    void StartIntruder()
+    static void StartIntruder()
     {
         const DWORD intruder = sim::StartProcess(WTEXT("intruder.exe"));
         sim::Window& window = Phone().AddWindow(WTEXT("Main"), intruder);
