@@ -34,7 +34,7 @@ void Check(bool holds)
 void LookUp(const Profile& profile, WStringView section, WStringView key)
 {
     try {
-        const WString value = profile.GetValue(section, key);
+        const WString& value = profile.GetValue(section, key);
         Check(value.find(u'\n') == WString::npos);
     } catch (const ThrownMessage& message) {
         Check(!message.Text().empty());
