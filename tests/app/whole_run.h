@@ -32,7 +32,7 @@ protected:
     // Runs the program with commandLine; the exit code, or kStillRunning when the run was
     // stopped at the phone's time limit while it was still waiting.
     static constexpr int kStillRunning = -1;
-    int Run(const char16_t* commandLine = u"")
+    static int Run(const char16_t* commandLine = u"")
     {
         WString line = commandLine;
         try {

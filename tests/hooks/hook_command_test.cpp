@@ -43,13 +43,13 @@ TEST_F(HookCommandTest, SplitsAtTheFirstBar)
     }
 }
 
-TEST_F(HookCommandTest, RequestSetsOnlyVerbFileAndParameters)
+TEST_F(HookCommandTest, RequestSetsVerbFileParametersAndAQuietFailure)
 {
     ASSERT_NE(LaunchProgram(WTEXT("x.exe"), WTEXT("")), 0);
     ASSERT_EQ(sim::Shell().launches.size(), 1U);
     const sim::Launch& launch = sim::Shell().launches[0];
     EXPECT_EQ(launch.size, sizeof(SHELLEXECUTEINFOW));
-    EXPECT_EQ(launch.mask, 0U);
+    EXPECT_EQ(launch.mask, SEE_MASK_FLAG_NO_UI);  // a failed start never stops the run with a box
     EXPECT_EQ(launch.window, nullptr);
     EXPECT_EQ(launch.verb, std::optional<WString>(WTEXT("Open")));
     EXPECT_EQ(launch.parameters, std::optional<WString>(WString()));
