@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine64 wine
-  clang-format clang-tidy
+  clang-format clang-tidy clang libclang-rt-14-dev valgrind
 )
 
 missing=()

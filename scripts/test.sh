@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the native suites under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the format check, and quillet.exe itself under Wine.
+# Sets up, builds and runs every test: the format and lint checks, the native suites under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a bounded time, the default
+# run under Valgrind, and the Windows build: its unit tests, quillet.exe itself end to end and
+# the package, under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=${QUILLET_JOBS:-2}
+export QUILLET_JOBS=$jobs
 
 echo "== format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
@@ -14,8 +17,19 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test --output-on-failure -j"$jobs"
 
-echo "== windows: quillet.exe and its stand-ins, end to end under Wine"
+echo "== lint (program code)"
+TIDY_BUILD=build-test scripts/tidy.sh
+
+echo "== fuzz"
+FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh
+
+echo "== valgrind: the default run"
+scripts/valgrind-sim.sh >/dev/null
+
+echo "== windows: unit tests, quillet.exe end to end, and the package, under Wine"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLET_TESTS=OFF
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLET_TESTS=ON
 cmake --build build-win -j"$jobs"
+ctest --test-dir build-win -L win --output-on-failure -j"$jobs"
 ctest --test-dir build-win -L e2e --output-on-failure
+cmake --build build-win --target package

@@ -89,7 +89,7 @@ TEST_F(SimPhone, PhoneServiceRemovesStatusAfterTheExchange)
     HWND window = MakeWindow();
     SetTimer(window, 1, 500, nullptr);
     MSG msg{};
-    while (Phone().registry[sim::kPhoneStatusKey].count(sim::kStatusValue) != 0) {
+    while (Phone().registry[sim::kPhoneStatusKey].contains(sim::kStatusValue)) {
         ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
     }
     EXPECT_EQ(Phone().Now(), 2000);
