@@ -217,4 +217,28 @@ TEST_F(WholeRun, NoAccountStoreEndsTheRunAfterThePress)
     ExpectNothingHeld();
 }
 
+// What the window procedure does with each message, outside a run: only creation, the timer
+// and destruction are its own; everything else reaches the default handling unchanged.
+struct RouteCase {
+    UINT message;
+    LRESULT result;
+    bool toDefault;
+};
+
+TEST_F(WholeRun, MessagesOtherThanItsOwnGoToTheDefaultHandling)
+{
+    WriteIni(kFullProfile);
+    for (const RouteCase& row :
+         {RouteCase{WM_NCCREATE, TRUE, true}, RouteCase{WM_CLOSE, 0, true}, RouteCase{WM_NULL, 0, true},
+          RouteCase{0x8001, 0, true}, RouteCase{WM_DESTROY, 0, false}}) {
+        SCOPED_TRACE(row.message);
+        const auto defaults = Count("DefWindowProcW");
+        EXPECT_EQ(ControlWindowProc(nullptr, row.message, 0, 0), row.result);
+        EXPECT_EQ(Count("DefWindowProcW") - defaults, row.toDefault ? 1U : 0U);
+    }
+    EXPECT_EQ(Phone().quitCode, std::optional<int>(0));
+    EXPECT_TRUE(AppState::profile.has_value());  // built on the first call, whatever it was
+    EXPECT_EQ(sim::TheMessaging().leftKeyClicks, 0);
+}
+
 }  // namespace
