@@ -72,7 +72,7 @@ protected:
 
     // Runs the program; an exception other than the phone's own stop fails the test instead
     // of ending it, so that a sweep goes on to its next case.
-    int GuardedRun(const char16_t* commandLine)
+    static int GuardedRun(const char16_t* commandLine)
     {
         try {
             return Run(commandLine);

@@ -96,7 +96,7 @@ protected:
     // One copy, in the forked child: waits for the start, runs, reports, and ends the child.
     // The copy that gets as far as asking the phone holds there until the test lets it go, so
     // that it keeps the lock while all the others try.
-    [[noreturn]] void RunCopy(int copy, const Pipe& start, const Pipe& release, const Pipe& reports)
+    [[noreturn]] static void RunCopy(int copy, const Pipe& start, const Pipe& release, const Pipe& reports)
     {
         WaitForClose(start.Read());
         Phone().onRecord = [&](const sim::TraceEvent& event) {
