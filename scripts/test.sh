@@ -9,13 +9,23 @@ scripts/setup.sh
 jobs=${QUILLET_JOBS:-2}
 export QUILLET_JOBS=$jobs
 
+# Runs ctest and adds the tests it ran to the total printed at the end; a failure stops here.
+passed=0
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest "$@" | tee "$log"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)))
+  rm -f "$log"
+}
+
 echo "== format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "== native, sanitized"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BENCHMARKS=OFF
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure -j"$jobs"
+run_ctest --test-dir build-test --output-on-failure -j"$jobs"
 
 echo "== lint (program code)"
 TIDY_BUILD=build-test scripts/tidy.sh
@@ -30,6 +40,8 @@ echo "== windows: unit tests, quillet.exe end to end, and the package, under Win
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLET_TESTS=ON
 cmake --build build-win -j"$jobs"
-ctest --test-dir build-win -L win --output-on-failure -j"$jobs"
-ctest --test-dir build-win -L e2e --output-on-failure
+run_ctest --test-dir build-win -L win --output-on-failure -j"$jobs"
+run_ctest --test-dir build-win -L e2e --output-on-failure
 cmake --build build-win --target package
+
+echo "total: $passed passed, 0 failed"
