@@ -29,7 +29,14 @@ for target in "${targets[@]}"; do
   # as they are.
   work="$build/corpus/$target"
   mkdir -p "$work"
-  "$build/fuzz_$target" -max_total_time="$seconds" -runs="$runs" -timeout=10 -rss_limit_mb=2048 \
+  # libFuzzer's progress goes to a log; its final statistics are shown, and the whole log's end
+  # when the target fails.
+  log="$build/fuzz_$target.log"
+  if ! "$build/fuzz_$target" -max_total_time="$seconds" -runs="$runs" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
-    "$work" "fuzz/corpus/$target"
+    "$work" "fuzz/corpus/$target" 2>"$log"; then
+    tail -n 60 "$log"
+    exit 1
+  fi
+  grep -E '^(stat::|Done )' "$log" || tail -n 5 "$log"
 done
