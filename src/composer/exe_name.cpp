@@ -17,7 +17,7 @@ public:
             throw ThrownMessage(WTEXT("Snapshotが作成できませんでした。"));
         }
     }
-    ~ProcessSnapshot() { CloseHandle(handle_); }
+    ~ProcessSnapshot() { CloseToolhelp32Snapshot(handle_); }
     ProcessSnapshot(const ProcessSnapshot&) = delete;
     ProcessSnapshot& operator=(const ProcessSnapshot&) = delete;
     ProcessSnapshot(ProcessSnapshot&&) = delete;

@@ -36,8 +36,17 @@ BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry);
 #endif
 
 // The device's SDK names the wide walk Process32First/Process32Next (it has no narrow one);
-// desktop Windows adds the W. Program code calls the W names. Not verified on the device here.
+// desktop Windows adds the W. Program code calls the W names.
+//
+// A snapshot is given back with CloseToolhelp32Snapshot, which the device's toolhelp.dll
+// exports and requires; desktop Windows has no such function and closes a snapshot like any
+// other handle, so there the name stands for CloseHandle.
 #if defined(_WIN32_WCE)
 #define Process32FirstW Process32First
 #define Process32NextW Process32Next
+#else
+inline BOOL CloseToolhelp32Snapshot(HANDLE snapshot)
+{
+    return CloseHandle(snapshot);
+}
 #endif
