@@ -19,16 +19,25 @@ set(CPACK_PACKAGE_NAME quillet)
 set(CPACK_PACKAGE_VENDOR "Quillet developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Send and receive the phone's mail as it is sent")
-set(CPACK_PACKAGE_FILE_NAME quillet-${PROJECT_VERSION}-win64)
+# One zip for each Windows build, named after its word size.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(quillet_package_arch win32)
+  set(quillet_package_machine 014c)  # IMAGE_FILE_MACHINE_I386
+else()
+  set(quillet_package_arch win64)
+  set(quillet_package_machine 8664)  # IMAGE_FILE_MACHINE_AMD64
+endif()
+set(CPACK_PACKAGE_FILE_NAME quillet-${PROJECT_VERSION}-${quillet_package_arch})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/packaging/README.txt)
 include(CPack)
 
-# The package holds exactly the two files, and the program in it carries no symbols.
+# The package holds exactly the two files, and the program in it is of this build's machine
+# and carries no symbols.
 if(QUILLET_TESTS)
   add_test(NAME package.contents
            COMMAND ${CMAKE_COMMAND} -DCPACK_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake
-                   -DWORK=${CMAKE_BINARY_DIR}/package-check
+                   -DWORK=${CMAKE_BINARY_DIR}/package-check -DMACHINE=${quillet_package_machine}
                    -P ${PROJECT_SOURCE_DIR}/packaging/check_package.cmake)
   set_tests_properties(package.contents PROPERTIES LABELS "win;package" TIMEOUT 300)
 endif()

@@ -1,6 +1,7 @@
 # Builds the zip into a folder of its own and checks it: exactly quillet.exe and README.txt at
-# the top, and a program without a symbol table (stripped).
-#   cmake -DCPACK_CONFIG=<build>/CPackConfig.cmake -DWORK=<folder> -P check_package.cmake
+# the top, and a program of the expected machine (MACHINE, the PE header's four hex digits:
+# 014c for i386, 8664 for x86_64) without a symbol table (stripped).
+#   cmake -DCPACK_CONFIG=<build>/CPackConfig.cmake -DWORK=<folder> -DMACHINE=<hex> -P check_package.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/out ${WORK}/unpacked)
 get_filename_component(cmake_bin ${CMAKE_COMMAND} DIRECTORY)
@@ -24,19 +25,26 @@ if(NOT result EQUAL 0 OR NOT listing STREQUAL "README.txt;quillet.exe")
 endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zips} WORKING_DIRECTORY ${WORK}/unpacked)
-# The COFF header follows "PE\0\0" at the offset kept at 0x3C; its symbol table pointer and
-# count (bytes 8 to 15 of the header) are zero once stripped.
+# The COFF header follows "PE\0\0" at the offset kept at 0x3C; its symbol count (bytes 12 to 15
+# of the header) is zero once stripped. The pointer before it is not looked at: the i686 strip
+# leaves it pointing at the empty string table.
 set(exe ${WORK}/unpacked/quillet.exe)
 file(READ ${exe} pe_offset OFFSET 60 LIMIT 4 HEX)
 string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" pe_offset "${pe_offset}")
 math(EXPR pe_offset "0x${pe_offset}")
-math(EXPR symbols_at "${pe_offset} + 4 + 8")
+math(EXPR machine_at "${pe_offset} + 4")
+math(EXPR symbols_at "${pe_offset} + 4 + 12")
 file(READ ${exe} signature OFFSET ${pe_offset} LIMIT 4 HEX)
-file(READ ${exe} symbols OFFSET ${symbols_at} LIMIT 8 HEX)
+file(READ ${exe} symbols OFFSET ${symbols_at} LIMIT 4 HEX)
 if(NOT signature STREQUAL "50450000")
   message(FATAL_ERROR "quillet.exe in the zip is not a PE image")
 endif()
-if(NOT symbols STREQUAL "0000000000000000")
+file(READ ${exe} machine OFFSET ${machine_at} LIMIT 2 HEX)
+string(REGEX REPLACE "(..)(..)" "\\2\\1" machine "${machine}")
+if(NOT machine STREQUAL MACHINE)
+  message(FATAL_ERROR "quillet.exe in the zip is for machine ${machine}, not ${MACHINE}")
+endif()
+if(NOT symbols STREQUAL "00000000")
   message(FATAL_ERROR "quillet.exe in the zip still has a symbol table (${symbols})")
 endif()
 file(SIZE ${zips} zip_size)

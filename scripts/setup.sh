@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine64 wine
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  wine64 wine wine32:i386
   clang-format clang-tidy clang libclang-rt-14-dev valgrind
 )
 
@@ -22,5 +23,9 @@ fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+# The 32-bit build runs under Wine's 32-bit support, which comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

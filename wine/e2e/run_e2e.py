@@ -115,12 +115,31 @@ REGISTRY = """Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
-[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail]
+[HKEY_LOCAL_MACHINE\\Software{view}\\Clients\\Mail]
 @="QuilletStore"
 
-[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\QuilletStore]
+[HKEY_LOCAL_MACHINE\\Software{view}\\Clients\\Mail\\QuilletStore]
 "DLLPathEx"="C:\\\\quillet\\\\bin\\\\mapistore.dll"
 """
+
+# The PE header's machine field: the store must be of the program's word size, since the
+# program's mapi32 loads it into the program's own process.
+MACHINE_I386, MACHINE_AMD64 = 0x014C, 0x8664
+
+
+def pe_machine(path):
+    data = Path(path).read_bytes()
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    expect(data[header:header + 4] == b"PE\0\0", f"{path} is not a PE image")
+    return int.from_bytes(data[header + 4:header + 6], "little")
+
+
+def registry_for(store):
+    """A 32-bit program's mapi32 reads the mail client from the 32-bit view of the machine's
+    software key, which a 64-bit prefix keeps under Wow6432Node."""
+    machine = pe_machine(store)
+    expect(machine in (MACHINE_I386, MACHINE_AMD64), f"{store}: unexpected machine {machine:#06x}")
+    return REGISTRY.format(view="\\\\Wow6432Node" if machine == MACHINE_I386 else "")
 
 
 def setup(wine):
@@ -134,7 +153,8 @@ def setup(wine):
     expect(boot.returncode == 0, f"wineboot failed ({boot.returncode}): {boot.stderr.decode(errors='replace')}")
     wine.server("-w")
     reg_file = wine.drive_c() / "quillet-e2e.reg"
-    reg_file.write_text(REGISTRY.replace("\n", "\r\n"), encoding="utf-16")
+    registry = registry_for(wine.bin_dir / "mapistore.dll")
+    reg_file.write_text(registry.replace("\n", "\r\n"), encoding="utf-16")
     imported = wine.run("reg.exe", ["import", r"C:\quillet-e2e.reg"], timeout=60)
     expect(imported.returncode == 0, f"reg import failed: {imported.stderr.decode(errors='replace')}")
     # The graphics driver is chosen when the server starts: restart it before any window.
