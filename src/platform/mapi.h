@@ -11,16 +11,23 @@
 #ifdef _WIN32
 
 #include <objbase.h>
-#if defined(_WIN32_WCE)
-// The device's MAPI (CEMAPI). Not verified here: no compiler for the device on this machine.
+#if defined(_WIN32_WCE) && __has_include(<cemapi.h>)
+// The device SDK gathers its MAPI (CEMAPI) in one header.
 #include <cemapi.h>
-#include <mapiutil.h>
 #else
 #include <mapicode.h>
 #include <mapidefs.h>
 #include <mapitags.h>
 #include <mapiutil.h>
 #include <mapix.h>
+#endif
+
+#if defined(_WIN32_WCE)
+// cemapi.dll exports FreeProws but neither of the one-property helpers: the platform layer
+// builds those itself (mapi_one_prop.cpp).
+STDAPI HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppProp);
+STDAPI HrSetOneProp(LPMAPIPROP lpMapiProp, LPSPropValue lpProp);
+STDAPI_(void) FreeProws(LPSRowSet lpRows);
 #endif
 
 #else  // !_WIN32
@@ -167,7 +174,16 @@ struct SRowSet {
 };
 using LPSRowSet = SRowSet*;
 
-struct SPropProblemArray;
+struct SPropProblem {
+    ULONG ulIndex;
+    ULONG ulPropTag;
+    SCODE scode;
+};
+
+struct SPropProblemArray {
+    ULONG cProblem;
+    SPropProblem aProblem[MAPI_DIM];
+};
 using LPSPropProblemArray = SPropProblemArray*;
 
 struct IUnknown {
