@@ -6,15 +6,22 @@
 #   - quillet.exe's size beside a minimal Win32 program built the same way.
 # Both times are taken from the stand-ins' records, which share the Linux clock.
 #
-#   scripts/measure-wine.sh            # 5 rounds of the timed run
+#   scripts/measure-wine.sh            # 5 rounds of the timed run, x86_64
 #   ROUNDS=20 scripts/measure-wine.sh
+#   ARCH=i686 scripts/measure-wine.sh  # the 32-bit build, under Wine's 32-bit support
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${QUILLET_MEASURE_BUILD:-build-wine-measure}
+arch=${ARCH:-x86_64}
+case "$arch" in
+  x86_64) suffix="" ;;
+  i686) suffix="32" ;;
+  *) echo "ARCH is x86_64 or i686" >&2; exit 64 ;;
+esac
+build=${QUILLET_MEASURE_BUILD:-build-wine-measure$suffix}
 rounds=${ROUNDS:-5}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLET_TESTS=OFF >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$arch.cmake" -DQUILLET_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target quillet quillet_standins >/dev/null
 
 quillet="$build/src/app/quillet.exe"
@@ -22,10 +29,10 @@ minimal="$build/wine/minimal_win32.exe"
 stripped=$(mktemp -d)
 trap 'rm -rf "$stripped"' EXIT
 for program in "$quillet" "$minimal"; do
-  x86_64-w64-mingw32-strip -o "$stripped/$(basename "$program")" "$program"
+  "$arch-w64-mingw32-strip" -o "$stripped/$(basename "$program")" "$program"
 done
 
-echo "== sizes (Release, static runtime, GUI subsystem)"
+echo "== sizes of the $arch build (Release, static runtime, GUI subsystem)"
 printf '%-20s %10s bytes, stripped %10s bytes\n' \
   quillet.exe "$(stat -c %s "$quillet")" "$(stat -c %s "$stripped/quillet.exe")" \
   minimal_win32.exe "$(stat -c %s "$minimal")" "$(stat -c %s "$stripped/minimal_win32.exe")"
