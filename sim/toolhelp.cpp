@@ -110,6 +110,9 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (phone.ShouldFail("CreateToolhelp32Snapshot")) {
         phone.lastError = ERROR_NOT_ENOUGH_MEMORY;
+    } else if (sim::Processes().nullSnapshots) {
+        handle = nullptr;
+        phone.lastError = ERROR_NOT_ENOUGH_MEMORY;
     } else {
         // A snapshot taken without the process flag lists no process.
         auto listed =

@@ -18,6 +18,9 @@ struct ProcessTable {
     // In the order a snapshot walks them. The program's own process runs from the start.
     std::vector<ProcessEntry> entries{{kProgramProcessId, WTEXT("quillet.exe")}};
     DWORD nextId = 0x2000;
+    // Snapshots are answered with a null handle instead of a snapshot: a platform that reports
+    // its failure so, never the INVALID_HANDLE_VALUE that Toolhelp documents.
+    bool nullSnapshots = false;
 };
 
 // The running processes; Phone::Reset puts the table back to the program's own process alone.

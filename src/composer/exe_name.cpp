@@ -9,15 +9,26 @@
 namespace {
 
 // A snapshot of the process list, closed exactly once whichever way the walk ends.
+//
+// Only INVALID_HANDLE_VALUE is the platform's "no snapshot". A null handle is taken as a list
+// in which no process is found: the window then counts as another program's, which presses
+// nothing without /touchleft, where an unreadable list would hand the window to the composer.
+// A null handle names nothing the program was given, so it is never closed: desktop Windows
+// treats closing it as a misuse (an invalid-handle exception under a debugger).
 class ProcessSnapshot {
 public:
     ProcessSnapshot() : handle_(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0))
     {
-        if (handle_ == INVALID_HANDLE_VALUE || handle_ == nullptr) {
+        if (handle_ == INVALID_HANDLE_VALUE) {
             throw ThrownMessage(WTEXT("Snapshotが作成できませんでした。"));
         }
     }
-    ~ProcessSnapshot() { CloseToolhelp32Snapshot(handle_); }
+    ~ProcessSnapshot()
+    {
+        if (handle_ != nullptr) {
+            CloseToolhelp32Snapshot(handle_);
+        }
+    }
     ProcessSnapshot(const ProcessSnapshot&) = delete;
     ProcessSnapshot& operator=(const ProcessSnapshot&) = delete;
     ProcessSnapshot(ProcessSnapshot&&) = delete;

@@ -12,7 +12,8 @@ struct NameCase {
     std::vector<sim::ProcessEntry> listed;
     bool ownerKnown;  // false: the window is gone and its owner can't be named
     WString expected;
-    int walkCalls;  // Process32FirstW and Process32NextW calls made
+    int walkCalls;              // Process32FirstW and Process32NextW calls made
+    bool nullSnapshot = false;  // the platform answers a null handle for the snapshot
 };
 
 void PrintTo(const NameCase& c, std::ostream* os)
@@ -28,6 +29,8 @@ const NameCase kNames[] = {
     {"owner missing from the list", {{7, u"other.exe"}, {8, u"more.exe"}}, true, u"", 3},
     {"empty list", {}, true, u"", 1},
     {"unnamed owner and a process 0", {{0, u"zero.exe"}, {kOwner, u"tmail.exe"}}, false, u"", 0},
+    // No failure: nothing is found in it, and a handle the platform never gave is not closed.
+    {"null snapshot", {{kOwner, u"tmail.exe"}}, true, u"", 1, true},
 };
 
 class WindowExeName : public ComposerTest, public ::testing::WithParamInterface<NameCase> {};
@@ -38,10 +41,13 @@ TEST_P(WindowExeName, FirstEntryOfTheOwnerNamesItAndTheSnapshotIsClosed)
     sim::Processes().entries = c.listed;
     HWND window = Phone().AddWindow(WTEXT("Dialog"), kOwner).handle;
     Phone().FindWindow(window)->destroyed = !c.ownerKnown;
+    sim::Processes().nullSnapshots = c.nullSnapshot;
 
     EXPECT_EQ(GetWindowExeName(window), c.expected);
-    EXPECT_EQ(Phone().CallCount("Process32FirstW") + Phone().CallCount("Process32NextW"), c.walkCalls);
+    EXPECT_EQ(Phone().TraceOf("Process32FirstW").size() + Phone().TraceOf("Process32NextW").size(),
+              static_cast<std::size_t>(c.walkCalls));
     EXPECT_EQ(Phone().OpenHandles("snapshot"), 0U);
+    EXPECT_EQ(Phone().TraceOf("CloseHandle").size(), c.nullSnapshot ? 0U : 1U);
     EXPECT_EQ(Phone().TraceOf("CreateToolhelp32Snapshot").size(), 1U);
 }
 

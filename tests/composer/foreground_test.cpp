@@ -18,13 +18,19 @@ enum class InFront {
     WindowJustClosed,  // Messaging's window in front, destroyed; a process 0 is listed
 };
 
+enum class Snapshot {
+    Made,
+    Invalid,  // INVALID_HANDLE_VALUE: the process list can't be read
+    Null,     // a null handle: a list in which no process is found
+};
+
 struct ForegroundCase {
     const char* name;
     InFront inFront;
     WString exeName;
     Front front;
     bool touchLeft;
-    bool snapshotFails;
+    Snapshot snapshot;
     Answer outbox;
     int presses;
     bool outboxAsked;
@@ -37,40 +43,44 @@ void PrintTo(const ForegroundCase& c, std::ostream* os)
 }
 
 const ForegroundCase kForegrounds[] = {
-    {"tmail mail waits", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, false, Answer::Mail,
-     1, true, 1},
-    {"tmail outbox empty", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, false,
-     Answer::Empty, 1, true, 0},
-    {"tmail touchleft pressed once", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, true, false,
+    {"tmail mail waits", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, Snapshot::Made,
      Answer::Mail, 1, true, 1},
-    {"tmail message list", InFront::Messaging, u"tmail.exe", Front::OtherWindow, false, false, Answer::Mail,
-     1, false, 0},
-    {"other program touchleft", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, true, false,
+    {"tmail outbox empty", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, Snapshot::Made,
+     Answer::Empty, 1, true, 0},
+    {"tmail touchleft pressed once", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, true,
+     Snapshot::Made, Answer::Mail, 1, true, 1},
+    {"tmail message list", InFront::Messaging, u"tmail.exe", Front::OtherWindow, false, Snapshot::Made,
      Answer::Mail, 1, false, 0},
-    {"other program alone", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, false, false,
+    {"other program touchleft", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, true,
+     Snapshot::Made, Answer::Mail, 1, false, 0},
+    {"other program alone", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, false, Snapshot::Made,
      Answer::Mail, 0, false, 0},
-    {"upper case name touchleft", InFront::Messaging, u"TMAIL.EXE", Front::ComposeWindow, true, false,
-     Answer::Mail, 1, false, 0},
-    {"upper case name alone", InFront::Messaging, u"TMAIL.EXE", Front::ComposeWindow, false, false,
+    {"upper case name touchleft", InFront::Messaging, u"TMAIL.EXE", Front::ComposeWindow, true,
+     Snapshot::Made, Answer::Mail, 1, false, 0},
+    {"upper case name alone", InFront::Messaging, u"TMAIL.EXE", Front::ComposeWindow, false, Snapshot::Made,
      Answer::Mail, 0, false, 0},
     {"name with path touchleft", InFront::Messaging, u"\\Windows\\tmail.exe", Front::ComposeWindow, true,
-     false, Answer::Mail, 1, false, 0},
-    {"name with path alone", InFront::Messaging, u"\\Windows\\tmail.exe", Front::ComposeWindow, false, false,
-     Answer::Mail, 0, false, 0},
-    {"process ended touchleft", InFront::ProcessEnded, u"", Front::ComposeWindow, true, false, Answer::Mail,
-     1, false, 0},
-    {"snapshot fails mail waits", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, true,
-     Answer::Mail, 1, true, 1},
-    {"snapshot fails outbox empty", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false, true,
-     Answer::Empty, 1, true, 0},
-    {"snapshot fails touchleft pressed once", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, true,
-     true, Answer::Mail, 1, true, 1},
-    {"snapshot fails other program", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, true, true,
+     Snapshot::Made, Answer::Mail, 1, false, 0},
+    {"name with path alone", InFront::Messaging, u"\\Windows\\tmail.exe", Front::ComposeWindow, false,
+     Snapshot::Made, Answer::Mail, 0, false, 0},
+    {"process ended touchleft", InFront::ProcessEnded, u"", Front::ComposeWindow, true, Snapshot::Made,
      Answer::Mail, 1, false, 0},
-    {"no window touchleft", InFront::NoWindow, u"", Front::ComposeWindow, true, false, Answer::Mail, 0, false,
-     0},
-    {"window just closed touchleft", InFront::WindowJustClosed, u"", Front::ComposeWindow, true, false,
-     Answer::Mail, 0, false, 0},
+    {"snapshot fails mail waits", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false,
+     Snapshot::Invalid, Answer::Mail, 1, true, 1},
+    {"snapshot fails outbox empty", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false,
+     Snapshot::Invalid, Answer::Empty, 1, true, 0},
+    {"snapshot fails touchleft pressed once", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, true,
+     Snapshot::Invalid, Answer::Mail, 1, true, 1},
+    {"snapshot fails other program", InFront::OtherProgram, u"cprog.exe", Front::ComposeWindow, true,
+     Snapshot::Invalid, Answer::Mail, 1, false, 0},
+    {"no window touchleft", InFront::NoWindow, u"", Front::ComposeWindow, true, Snapshot::Made, Answer::Mail,
+     0, false, 0},
+    {"window just closed touchleft", InFront::WindowJustClosed, u"", Front::ComposeWindow, true,
+     Snapshot::Made, Answer::Mail, 0, false, 0},
+    {"null snapshot compose window alone", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, false,
+     Snapshot::Null, Answer::Mail, 0, false, 0},
+    {"null snapshot touchleft", InFront::Messaging, u"tmail.exe", Front::ComposeWindow, true, Snapshot::Null,
+     Answer::Mail, 1, false, 0},
 };
 
 class Foreground : public ComposerTest, public ::testing::WithParamInterface<ForegroundCase> {
@@ -100,9 +110,10 @@ TEST_P(Foreground, OutcomeFollowsTheProgramInFront)
     const ForegroundCase& c = GetParam();
     AppState::touchLeft = c.touchLeft ? 1 : 0;
     Outbox().answer = c.outbox;
-    if (c.snapshotFails) {
+    if (c.snapshot == Snapshot::Invalid) {
         Phone().Fail("CreateToolhelp32Snapshot");
     }
+    sim::Processes().nullSnapshots = c.snapshot == Snapshot::Null;
     PutInFront(c);
 
     EXPECT_EQ(HandOffForeground(), c.expected);
