@@ -107,10 +107,13 @@ CFolder::CFolder(IMAPISession* session, IMsgStore* store, ULONG entryIdSize, LPE
     }
     Hold(static_cast<IMAPIProp*>(static_cast<IMAPIFolder*>(opened)));
     WString name;
-    if (GetDisplayName(name) != kRootFolderName) {
-        path_ += WTEXT('\\');
-        path_ += name;
+    if (GetDisplayName(name) == kRootFolderName) {
+        return;
     }
+    // The name is read afresh for the path: what is appended is the folder's name as it reads
+    // now, not the reading that told the folder from the root.
+    path_ += WTEXT('\\');
+    path_ += GetDisplayName(name);
 }
 
 IMAPITable* CFolder::GetContentsTable()

@@ -231,14 +231,17 @@ TEST_F(WrapperTest, AMessageThatCannotBeOpenedStaysInTheListClosed)
     EXPECT_EQ(open, (std::vector<bool>{true, false, true}));
 }
 
+// The name is read once to tell the root, and again for what is appended.
 TEST_F(WrapperTest, TheFolderPathAddsTheNameUnlessTheFolderIsTheRoot)
 {
     struct Case {
         const WCHAR* folderName = nullptr;  // null: the folder has no display name
         const WCHAR* path = nullptr;
+        int nameReads = 2;
+        int failingRead = 0;  // the one of the folder's name reads that fails; 0: none
     };
     const Case cases[] = {
-        {WTEXT("IPM.Root"), WTEXT("070 Mail")},
+        {WTEXT("IPM.Root"), WTEXT("070 Mail"), 1},
         {WTEXT("ipm.root"), WTEXT("070 Mail\\ipm.root")},
         {WTEXT("IPM.ROOT"), WTEXT("070 Mail\\IPM.ROOT")},
         {WTEXT("IPM.Root "), WTEXT("070 Mail\\IPM.Root ")},
@@ -246,9 +249,11 @@ TEST_F(WrapperTest, TheFolderPathAddsTheNameUnlessTheFolderIsTheRoot)
         {WTEXT("IPM.Roo"), WTEXT("070 Mail\\IPM.Roo")},
         {WTEXT("Outbox"), WTEXT("070 Mail\\Outbox")},
         {nullptr, WTEXT("070 Mail\\")},
+        {WTEXT("Outbox"), WTEXT("070 Mail\\"), 2, 2},
+        {WTEXT("IPM.Root"), WTEXT("070 Mail\\IPM.Root"), 2, 1},
     };
     Store& store = AddStore(WTEXT("070 Mail"));
-    MAPI::CMsgStore& wrapper = Open(store);
+    auto* opened = static_cast<IMsgStore*>(Open(store).GetMAPIProp());
     for (const Case& c : cases) {
         SCOPED_TRACE(sim::Utf8(c.path));
         sim::mapi::Folder& folder =
@@ -256,11 +261,14 @@ TEST_F(WrapperTest, TheFolderPathAddsTheNameUnlessTheFolderIsTheRoot)
         if (c.folderName == nullptr) {
             folder.RemoveProp(PR_DISPLAY_NAME_W);
         }
-        store.SetBytes(PR_IPM_OUTBOX_ENTRYID, folder.entryId);
-        std::optional<MAPI::CFolder> slot;
-        MAPI::CFolder* opened = wrapper.GetFolder(PR_IPM_OUTBOX_ENTRYID, slot);
-        ASSERT_NE(opened, nullptr);
-        EXPECT_EQ(opened->Path(), c.path);
+        const int readsBefore = Phone().CallCount("HrGetOneProp");
+        if (c.failingRead != 0) {
+            Phone().Fail("HrGetOneProp", readsBefore + c.failingRead);
+        }
+        const MAPI::CFolder wrapper(logon_->Session(), opened, Size(folder.entryId), Bytes(folder.entryId),
+                                    WTEXT("070 Mail"));
+        EXPECT_EQ(wrapper.Path(), c.path);
+        EXPECT_EQ(Phone().CallCount("HrGetOneProp") - readsBefore, c.nameReads);
     }
 }
 
