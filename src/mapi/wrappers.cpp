@@ -152,15 +152,19 @@ void CFolder::ForEachRow(RowCallback callback, SPropTagArray& columns, void* con
     }
     RowSetPtr rows;
     HRESULT result = S_OK;
+    bool anyRead = false;
     while (QueryNextRow(&table, rows, result)) {
+        anyRead = true;
         const bool goOn = callback(*this, rows->aRow[0], context, *rows);
         rows.reset();
         if (!goOn) {
             return;
         }
     }
-    // A row that can't be read is no end of the table: the walk would undercount.
-    if (FAILED(result)) {
+    // A failed first read would pass for an empty folder, and an Outbox that was never seen
+    // would count as sent. Once a row has been read the folder is known not to be empty, and a
+    // failed read ends the walk as the table's end does.
+    if (FAILED(result) && !anyRead) {
         throw ThrownMessage(kNoMessages);
     }
 }

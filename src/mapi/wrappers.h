@@ -62,6 +62,7 @@ public:
     IMAPITable* GetContentsTable();
     ULONG GetMessageCount();
     // Walks a fresh contents table from its first row, one row at a time, with the columns.
+    // A read that fails after the first row ends the walk; only one before it is thrown.
     void ForEachRow(RowCallback callback, SPropTagArray& columns, void* context);
     // The folder's messages, read afresh; each opened, and kept also when its open failed.
     std::list<CMessage>& GetMessages();

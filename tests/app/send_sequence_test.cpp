@@ -16,6 +16,8 @@ struct HookCase {
     const char* profile;  // nullptr: no ProfileFile at all
     bool mailLeft;        // the phone could not send everything
     std::vector<WString> started;
+    const char* failCall = nullptr;  // fails at its nth call
+    int nth = 0;
 };
 
 class HookTable : public WholeRun, public ::testing::WithParamInterface<HookCase> {};
@@ -28,6 +30,9 @@ TEST_P(HookTable, StartsTheHooksThatTheOutboxAndProfileCallFor)
     }
     if (row.mailLeft) {
         PhoneLeavesMail();
+    }
+    if (row.failCall != nullptr) {
+        Phone().Fail(row.failCall, row.nth);
     }
     EXPECT_EQ(Run(), kExitDone);
     EXPECT_EQ(Started(), row.started);
@@ -51,7 +56,15 @@ INSTANTIATE_TEST_SUITE_P(
                       HookCase{"MailLeftIgnoresSend", "[exec]\nsend=send.exe\n", true, {}},
                       HookCase{"NoHooksAtAll", "[exec]\nbefore=\n", false, {}},
                       HookCase{"EmptyFile", "", false, {}}, HookCase{"MissingFile", nullptr, false, {}},
-                      HookCase{"OtherSectionOnly", "[Exec]\nbefore=before.exe\nafter=after.exe\n", true, {}}),
+                      HookCase{"OtherSectionOnly", "[Exec]\nbefore=before.exe\nafter=after.exe\n", true, {}},
+                      // The stores table is read twice in each inspection; the Outbox's first
+                      // row is read after the exchange, and the read after it fails.
+                      HookCase{"OutboxReadFailingAfterItsFirstRowRunsAfter",
+                               kFullProfile,
+                               true,
+                               {u"before.exe", u"after.exe"},
+                               "IMAPITable::QueryRows",
+                               6}),
     [](const auto& row) { return row.param.name; });
 
 TEST_F(WholeRun, MissingProfileIsWrittenEvenWhenThereIsNothingToSendAndReadAtTheNextStart)

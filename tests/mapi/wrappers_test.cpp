@@ -385,26 +385,39 @@ TEST_F(WrapperTest, ReadingTheOutboxFailsWhenTheTableRefusesAStep)
 {
     struct Case {
         const char* failCall = nullptr;
+        int nth = 0;
         Outcome count;
         Outcome read;
+        std::size_t messages = 0;  // in the list after the read
     };
     const Case cases[] = {
-        {"IMAPIFolder::GetContentsTable", Thrown(MAPI::kNoContentsTable), Thrown(MAPI::kNoContentsTable)},
-        {"IMAPITable::GetRowCount", Thrown(MAPI::kNoMessageCount), Answer(false)},
-        {"IMAPITable::SetColumns", Answer(true), Thrown(MAPI::kNoMessages)},
-        {"IMAPITable::SeekRow", Answer(true), Thrown(MAPI::kNoMessages)},
-        // A row that can't be read must not pass for the end of the table.
-        {"IMAPITable::QueryRows", Answer(true), Thrown(MAPI::kNoMessages)},
+        {"IMAPIFolder::GetContentsTable", 0, Thrown(MAPI::kNoContentsTable), Thrown(MAPI::kNoContentsTable)},
+        {"IMAPITable::GetRowCount", 0, Thrown(MAPI::kNoMessageCount), Answer(false), 2},
+        {"IMAPITable::SetColumns", 0, Answer(true), Thrown(MAPI::kNoMessages)},
+        {"IMAPITable::SeekRow", 0, Answer(true), Thrown(MAPI::kNoMessages)},
+        // The first row that can't be read must not pass for the end of an empty table.
+        {"IMAPITable::QueryRows", 1, Answer(true), Thrown(MAPI::kNoMessages)},
+        // Once a row was read, a read that fails ends the walk with the rows read so far.
+        {"IMAPITable::QueryRows", 2, Answer(true), Answer(false), 1},
+        {"IMAPITable::QueryRows", 3, Answer(true), Answer(false), 2},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.failCall);
+        SCOPED_TRACE(std::string(c.failCall) + " #" + std::to_string(c.nth));
         Fresh();
         Store& store = AddStore(WTEXT("070"));
-        AddOutboxMessage(store);
+        AddOutboxMessage(store, WTEXT("a"));
+        AddOutboxMessage(store, WTEXT("b"));
         MAPI::CFolder& outbox = *Open(store).GetOutbox();
-        Phone().Fail(c.failCall);
+        Phone().Fail(c.failCall, c.nth);
         EXPECT_EQ(Run([&] { return outbox.GetMessageCount() != 0; }), c.count);
-        EXPECT_EQ(Run([&] { return outbox.GetMessages().empty(); }), c.read);
+        std::size_t listed = 0;
+        EXPECT_EQ(Run([&] {
+                      listed = outbox.GetMessages().size();
+                      return listed == 0;
+                  }),
+                  c.read);
+        EXPECT_EQ(listed, c.messages);
+        EXPECT_EQ(sim::mapi::Accounting().liveBuffers, 0U);
     }
 }
 
