@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/window.h"
 #include "sim/phone.h"
 
 namespace sim {
@@ -153,6 +154,24 @@ std::string Describe(const Launch& launch)
                                    : "failed, error " + std::to_string(launch.error));
 }
 
+// The shell's own message loop, inside a start: one tick of each of the program's timers.
+void RunMessageLoop()
+{
+    ShellState& shell = Shell();
+    if (!shell.dispatchesTimers || shell.inMessageLoop) {
+        return;
+    }
+    shell.inMessageLoop = true;
+    auto& phone = Phone::Get();
+    const std::vector<Phone::Timer> timers = phone.timers;
+    for (const Phone::Timer& timer : timers) {
+        phone.Record("shell", "dispatches", "WM_TIMER id " + std::to_string(timer.id));
+        const MSG tick{timer.window, WM_TIMER, timer.id, 0, static_cast<DWORD>(phone.Now()), {}};
+        DispatchMessageW(&tick);
+    }
+    shell.inMessageLoop = false;
+}
+
 Launch Request(const SHELLEXECUTEINFOW& info)
 {
     Launch launch;
@@ -238,6 +257,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* execInfo)
         phone.Record("program", "ShellExecuteExW", "null -> failed, error 87");
         return FALSE;
     }
+    sim::RunMessageLoop();
     sim::Launch launch = sim::Request(*execInfo);
     const bool wellFormed = execInfo->cbSize == sizeof(SHELLEXECUTEINFOW) && execInfo->lpFile != nullptr;
     launch.error = wellFormed ? sim::Outcome(launch) : sim::kErrorInvalidParameter;

@@ -39,6 +39,12 @@ struct ShellState {
     std::vector<Launch> launches;
     // Files that a recorded start reports as not found.
     std::set<WString> missingPrograms;
+    // The shell runs a message loop of its own inside each start, as the desktop shell does for
+    // a document or an association (DDE): every timer of the program delivers one WM_TIMER to
+    // its window there, as when the start outlasts the timer's period. A start made from inside
+    // that loop runs none.
+    bool dispatchesTimers = false;
+    bool inMessageLoop = false;
 };
 
 // The shell's state; Phone::Reset renews it.

@@ -34,8 +34,15 @@ void Close(HWND window)
     }
 }
 
+// Set by the tick that finds the exchange over. Its hooks are started through the shell, and
+// the desktop shell may run a message loop of its own inside that call (DDE, for a document or
+// an association) and dispatch the next tick there, before the close request is handled: such
+// a tick must not look at the Outbox or start the hooks a second time.
+bool exchangeOver = false;
+
 void CreationStep(HWND window)
 {
+    exchangeOver = false;
     if (AppState::profile->FileMissing()) {
         WriteDefaultProfile(AppState::profile->Path());
     }
@@ -52,9 +59,10 @@ void CreationStep(HWND window)
 
 void TimerStep(HWND window)
 {
-    if (ReadSendReceiveStatus() != kStatusGone) {
+    if (exchangeOver || ReadSendReceiveStatus() != kStatusGone) {
         return;
     }
+    exchangeOver = true;
     bool handled = false;
     if (IsOutboxEmpty()) {
         handled = RunHook(WTEXT("send")) != 0;

@@ -18,6 +18,7 @@ struct HookCase {
     std::vector<WString> started;
     const char* failCall = nullptr;  // fails at its nth call
     int nth = 0;
+    bool tickInsideStarts = false;  // the shell dispatches the next tick inside each start
 };
 
 class HookTable : public WholeRun, public ::testing::WithParamInterface<HookCase> {};
@@ -34,10 +35,13 @@ TEST_P(HookTable, StartsTheHooksThatTheOutboxAndProfileCallFor)
     if (row.failCall != nullptr) {
         Phone().Fail(row.failCall, row.nth);
     }
+    sim::Shell().dispatchesTimers = row.tickInsideStarts;
     EXPECT_EQ(Run(), kExitDone);
     EXPECT_EQ(Started(), row.started);
     EXPECT_TRUE(StatusWritten());
     EXPECT_EQ(Count("RegQueryValueExW"), 4U);  // 2 s of exchange, polled every 500 ms
+    // The timer is set after the "before" start: only the start after the exchange has a tick.
+    EXPECT_EQ(Count("dispatches"), row.tickInsideStarts ? 1U : 0U);
     ExpectNothingHeld();
 }
 
@@ -64,7 +68,21 @@ INSTANTIATE_TEST_SUITE_P(
                                true,
                                {u"before.exe", u"after.exe"},
                                "IMAPITable::QueryRows",
-                               6}),
+                               6},
+                      HookCase{"TickInsideTheAfterStartStartsNothingMore",
+                               kFullProfile,
+                               true,
+                               {u"before.exe", u"after.exe"},
+                               nullptr,
+                               0,
+                               true},
+                      HookCase{"TickInsideTheSendStartStartsNothingMore",
+                               kFullProfile,
+                               false,
+                               {u"before.exe", u"send.exe"},
+                               nullptr,
+                               0,
+                               true}),
     [](const auto& row) { return row.param.name; });
 
 TEST_F(WholeRun, MissingProfileIsWrittenEvenWhenThereIsNothingToSendAndReadAtTheNextStart)
