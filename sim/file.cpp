@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/file.h"
@@ -13,12 +14,45 @@ using sim::Phone;
 namespace {
 
 struct File : sim::HandleObject {
-    explicit File(int descriptor) : HandleObject("file"), fd(descriptor) {}
+    File(int descriptor, const WString& path, sim::FileShare open)
+        : HandleObject("file", path), fd(descriptor), share(open)
+    {
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File() override { ::close(fd); }
     int fd;
+    sim::FileShare share;
 };
+
+bool Shares(DWORD shareMode, DWORD access)
+{
+    return ((access & GENERIC_READ) == 0 || (shareMode & FILE_SHARE_READ) != 0) &&
+           ((access & GENERIC_WRITE) == 0 || (shareMode & FILE_SHARE_WRITE) != 0);
+}
+
+bool MayStandTogether(sim::FileShare one, sim::FileShare other)
+{
+    return Shares(one.shareMode, other.access) && Shares(other.shareMode, one.access);
+}
+
+// Whether a new open of the file may stand beside the opens already made of it: the
+// program's own, other programs' holds, and a lock that shares nothing.
+bool MayOpen(const WString& path, sim::FileShare open)
+{
+    const auto& phone = Phone::Get();
+    if (phone.lockedFiles.contains(path) && !MayStandTogether(open, {GENERIC_READ | GENERIC_WRITE, 0})) {
+        return false;
+    }
+    const auto [first, last] = phone.heldFiles.equal_range(path);
+    const bool holdsAllow =
+        std::all_of(first, last, [&](const auto& hold) { return MayStandTogether(open, hold.second); });
+    const auto programFiles = phone.HandlesOf("file");
+    return holdsAllow && std::ranges::all_of(programFiles, [&](const sim::HandleObject* object) {
+               const auto* file = static_cast<const File*>(object);
+               return file->name != path || MayStandTogether(open, file->share);
+           });
+}
 
 DWORD ErrorFromErrno(int error)
 {
@@ -37,7 +71,20 @@ File* FindFile(HANDLE handle)
 
 }  // namespace
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURITY_ATTRIBUTES /*attributes*/,
+namespace sim {
+
+bool OpenElsewhere(const WString& path, FileShare open)
+{
+    if (!MayOpen(path, open)) {
+        return false;
+    }
+    Phone::Get().heldFiles.emplace(path, open);
+    return true;
+}
+
+}  // namespace sim
+
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES /*attributes*/,
                    DWORD creation, DWORD /*flags*/, HANDLE /*templateFile*/)
 {
     auto& phone = Phone::Get();
@@ -45,7 +92,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURI
     const std::string path = sim::Utf8(name);
     const bool writing = (access & GENERIC_WRITE) != 0;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (phone.lockedFiles.contains(name)) {
+    if (!MayOpen(name, {access, shareMode})) {
         phone.lastError = ERROR_SHARING_VIOLATION;
     } else if (phone.ShouldFail("CreateFileW")) {
         phone.lastError = ERROR_ACCESS_DENIED;
@@ -58,7 +105,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*shareMode*/, LPSECURI
         if (fd < 0) {
             phone.lastError = ErrorFromErrno(errno);
         } else {
-            handle = phone.AddHandle(std::make_unique<File>(fd));
+            handle = phone.AddHandle(std::make_unique<File>(fd, name, sim::FileShare{access, shareMode}));
             phone.lastError = ERROR_SUCCESS;
         }
     }

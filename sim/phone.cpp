@@ -67,6 +67,7 @@ void Phone::ResetCore()
     moduleFileName = WTEXT("/phone/Program Files/Quillet/quillet.exe");
     mutexes.clear();
     lockedFiles.clear();
+    heldFiles.clear();
     foreground = nullptr;
     classes.clear();
     queue.clear();
@@ -168,6 +169,17 @@ std::size_t Phone::OpenHandles(const std::string& kind) const
 {
     return static_cast<std::size_t>(std::count_if(
         handles_.begin(), handles_.end(), [&](const auto& entry) { return entry.second->kind == kind; }));
+}
+
+std::vector<const HandleObject*> Phone::HandlesOf(const std::string& kind) const
+{
+    std::vector<const HandleObject*> found;
+    for (const auto& [value, object] : handles_) {
+        if (object->kind == kind) {
+            found.push_back(object.get());
+        }
+    }
+    return found;
 }
 
 Window& Phone::AddWindow(const WString& className, DWORD processId, HWND parent)

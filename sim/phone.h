@@ -72,6 +72,17 @@ struct Window {
     std::function<void(const MSG&)> onPosted;
 };
 
+// One open of a file: its access (GENERIC_READ, GENERIC_WRITE) and its share mode
+// (FILE_SHARE_READ, FILE_SHARE_WRITE).
+struct FileShare {
+    DWORD access = 0;
+    DWORD shareMode = 0;
+};
+
+// Another program opens the file at path, as the platform would let it beside the program's
+// open files and the other holds; when it may, the hold is kept in Phone::heldFiles.
+bool OpenElsewhere(const WString& path, FileShare open);
+
 struct RegistryValue {
     DWORD type = 0;
     std::vector<BYTE> data;
@@ -130,6 +141,7 @@ public:
     HandleObject* FindHandle(HANDLE handle, const std::string& kind);
     bool CloseHandle(HANDLE handle);
     [[nodiscard]] std::size_t OpenHandles(const std::string& kind) const;
+    [[nodiscard]] std::vector<const HandleObject*> HandlesOf(const std::string& kind) const;
 
     DWORD lastError = 0;
 
@@ -139,9 +151,14 @@ public:
     // Named mutexes that exist system-wide (a running copy holds one).
     std::set<WString> mutexes;
 
-    // Files the program finds locked by someone else: opening them fails with a sharing
-    // violation, as on the device.
+    // Files the program finds locked by someone else: held open for reading and writing and
+    // shared with no one, so that every open of them fails with a sharing violation.
     std::set<WString> lockedFiles;
+
+    // Files other programs hold open, by path, with what each does and lets others do. An
+    // open, the program's or another program's, succeeds only where every open already made of
+    // the file shares what it asks for, and it shares what each of them does.
+    std::multimap<WString, FileShare> heldFiles;
 
     // Windows, the program's own and those of other programs.
     Window& AddWindow(const WString& className, DWORD processId, HWND parent = nullptr);

@@ -47,14 +47,16 @@ void WriteAll(HANDLE file, std::string_view bytes)
 }  // namespace
 
 // Created only where no file exists: a file that is there but could not be read (locked by
-// another program, no permission) is the user's configuration and must survive.
+// another program, no permission) is the user's configuration and must survive. The new file
+// is shared for reading and writing alike, so that the user may open it in an editor while it
+// is being written.
 void WriteDefaultProfile(const WString& path)
 {
     if (path.empty()) {
         return;
     }
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         return;
     }

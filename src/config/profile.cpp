@@ -81,8 +81,10 @@ std::vector<WString> Profile::ReadLines()
         fileMissing_ = true;
         return lines;
     }
-    const FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Sharing writing too: a file that an editor holds open for writing is still the user's
+    // configuration, not a missing one.
+    const FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         fileMissing_ = true;
         return lines;

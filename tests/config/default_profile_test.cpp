@@ -1,4 +1,5 @@
 // The commented template written where no ProfileFile exists, and only there.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,11 +36,22 @@ constexpr std::string_view kTemplate =
 
 class DefaultProfileTest : public ProfileFileTest {};
 
+// While it is written, the new file is shared with any other program for reading and writing
+// alike: the user's editor may open it at once.
 TEST_F(DefaultProfileTest, WritesTheTemplateExactly)
 {
     const Profile missing(Instance());
     ASSERT_TRUE(missing.FileMissing());
+    std::optional<bool> editorOpened;
+    Phone().onRecord = [&](const sim::TraceEvent& event) {
+        if (event.what == "WriteFile" && !editorOpened) {
+            editorOpened = sim::OpenElsewhere(
+                IniPathText(), {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE});
+        }
+    };
     WriteDefaultProfile(missing.Path());
+    Phone().onRecord = nullptr;
+    EXPECT_EQ(editorOpened, std::optional<bool>(true));
     EXPECT_EQ(ReadIni(), kTemplate);
     EXPECT_EQ(Phone().OpenHandles("file"), 0U);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace wintest {
@@ -44,21 +45,24 @@ void WriteBytes(const WString& path, std::string_view bytes);
 std::optional<std::string> ReadBytes(const WString& path);
 void RemoveFile(const WString& path);
 
-// Another program holding the file open for reading and writing, with no sharing left to
-// anyone else, for as long as the object lives.
-class ExclusiveHold {
+// Another program holding the file open, for as long as the object lives, with its access
+// (GENERIC_READ, GENERIC_WRITE) and what it shares with others (FILE_SHARE_READ,
+// FILE_SHARE_WRITE). The file must exist.
+class HeldFile {
 public:
-    explicit ExclusiveHold(const WString& path);
-    ExclusiveHold(const ExclusiveHold&) = delete;
-    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
-    ExclusiveHold(ExclusiveHold&&) = delete;
-    ExclusiveHold& operator=(ExclusiveHold&&) = delete;
-    ~ExclusiveHold();
+    HeldFile(const WString& path, DWORD access, DWORD sharing);
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    HeldFile(HeldFile&&) = delete;
+    HeldFile& operator=(HeldFile&&) = delete;
+    ~HeldFile();
 
     [[nodiscard]] bool Held() const noexcept { return held_; }
 
 private:
     WString path_;
+    DWORD access_;
+    DWORD sharing_;
     [[maybe_unused]] void* handle_ = nullptr;  // the hold on Windows
     bool held_ = false;
 };

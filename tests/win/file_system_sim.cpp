@@ -1,5 +1,5 @@
 // The simulated phone's files, which live in the real file system of the machine it runs on.
-// Another program's exclusive hold is the phone's record of locked files.
+// Another program's hold on a file is the phone's record of it.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -108,15 +108,24 @@ void RemoveFile(const WString& path)
     std::filesystem::remove(Native(path), ignored);
 }
 
-ExclusiveHold::ExclusiveHold(const WString& path) : path_(path)
+HeldFile::HeldFile(const WString& path, DWORD access, DWORD sharing)
+    : path_(path), access_(access), sharing_(sharing)
 {
-    held_ = std::filesystem::exists(Native(path)) && sim::Phone::Get().lockedFiles.insert(path).second;
+    held_ = std::filesystem::exists(Native(path)) && sim::OpenElsewhere(path, {access, sharing});
 }
 
-ExclusiveHold::~ExclusiveHold()
+HeldFile::~HeldFile()
 {
-    if (held_) {
-        sim::Phone::Get().lockedFiles.erase(path_);
+    if (!held_) {
+        return;
+    }
+    auto& holds = sim::Phone::Get().heldFiles;
+    const auto [first, last] = holds.equal_range(path_);
+    for (auto hold = first; hold != last; ++hold) {
+        if (hold->second.access == access_ && hold->second.shareMode == sharing_) {
+            holds.erase(hold);
+            return;
+        }
     }
 }
 

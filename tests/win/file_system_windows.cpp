@@ -139,13 +139,14 @@ void RemoveFile(const WString& path)
     DeleteFileW(path.c_str());
 }
 
-ExclusiveHold::ExclusiveHold(const WString& path) : path_(path)
+HeldFile::HeldFile(const WString& path, DWORD access, DWORD sharing)
+    : path_(path), access_(access), sharing_(sharing)
 {
-    handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    handle_ = CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
     held_ = handle_ != INVALID_HANDLE_VALUE;
 }
 
-ExclusiveHold::~ExclusiveHold()
+HeldFile::~HeldFile()
 {
     if (held_) {
         CloseHandle(handle_);

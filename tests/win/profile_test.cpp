@@ -97,22 +97,41 @@ TEST_F(ModuleProfile, MissingFileFailsLookupsWithTheSectionText)
               WTEXT("セクション[exec]が見つかりません。"));
 }
 
-// Locked is not missing to the user: the writer must leave the file as it is, and a later start
-// reads it as before.
-TEST_F(ModuleProfile, FileHeldWithoutSharingIsLeftUntouched)
+// A file that another program holds open is read whenever that program shares reading, as an
+// editor that keeps it open for writing does. One it can't read is missing to this run only: the
+// writer must leave it as it is, and a later start reads it as before.
+TEST_F(ModuleProfile, FileHeldByAnotherProgramIsReadWhenSharedAndNeverReplaced)
 {
+    struct Case {
+        const char* name;
+        DWORD access;
+        DWORD sharing;
+        bool read;
+    };
+    const std::vector<Case> cases = {
+        {"held sharing nothing", GENERIC_READ | GENERIC_WRITE, 0, false},
+        {"held for writing, sharing reading", GENERIC_WRITE, FILE_SHARE_READ, true},
+        {"held for reading and writing, sharing both", GENERIC_READ | GENERIC_WRITE,
+         FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+        {"held for reading, sharing only writing", GENERIC_READ, FILE_SHARE_WRITE, false},
+    };
     const std::string mine = "[exec]\r\nbefore=mine.exe\r\n";
-    wintest::WriteBytes(IniPath(), mine);
-    {
-        const wintest::ExclusiveHold other(IniPath());
-        ASSERT_TRUE(other.Held());
-        const Profile profile(nullptr);
-        EXPECT_TRUE(profile.FileMissing());
-        WriteDefaultProfile(profile.Path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wintest::WriteBytes(IniPath(), mine);
+        {
+            const wintest::HeldFile other(IniPath(), c.access, c.sharing);
+            ASSERT_TRUE(other.Held());
+            const Profile profile(nullptr);
+            EXPECT_EQ(profile.FileMissing(), !c.read);
+            EXPECT_EQ(ValueOf(profile, WTEXT("exec"), WTEXT("before")),
+                      c.read ? std::optional<WString>(WTEXT("mine.exe")) : std::nullopt);
+            WriteDefaultProfile(profile.Path());
+        }
+        EXPECT_EQ(wintest::ReadBytes(IniPath()), mine);
+        const Profile later(nullptr);
+        EXPECT_EQ(ValueOf(later, WTEXT("exec"), WTEXT("before")), WTEXT("mine.exe"));
     }
-    EXPECT_EQ(wintest::ReadBytes(IniPath()), mine);
-    const Profile later(nullptr);
-    EXPECT_EQ(ValueOf(later, WTEXT("exec"), WTEXT("before")), WTEXT("mine.exe"));
 }
 
 TEST_F(ModuleProfile, DefaultFileReadsBackAsThreeEmptyHooks)
