@@ -18,10 +18,10 @@ int RunHookCommand(const WString& command)
     return 1;
 }
 
-// Only the verb, the program and its parameters are set, so the shell keeps no process handle
-// for us and the program is never waited for. The one flag keeps a failed start quiet: without
-// it the shell reports a missing program in a box of its own and the run stalls until someone
-// closes it, and Quillet shows nothing but its menu.
+// Only the verb, the program, its parameters and the platform's flags are set, so the shell
+// keeps no process handle for us and the program is never waited for. The flags keep a failed
+// start quiet (Quillet shows nothing but its menu) and, where the shell may start in the
+// background, see the start through before the program exits.
 int LaunchProgram(const WString& program, const WString& parameters)
 {
     if (program.empty()) {
@@ -29,7 +29,7 @@ int LaunchProgram(const WString& program, const WString& parameters)
     }
     SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof(request);
-    request.fMask = SEE_MASK_FLAG_NO_UI;
+    request.fMask = kHookLaunchMask;
     request.lpVerb = WTEXT("Open");
     request.lpFile = program.c_str();
     request.lpParameters = parameters.c_str();

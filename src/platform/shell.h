@@ -35,3 +35,15 @@ constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x00000400;
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* execInfo);
 
 #endif
+
+// The flags of a hook's start. A failed start never shows a box of the shell's own, which
+// would stall the run until someone closed it. The "send" and "after" hooks are started just
+// before the program exits, and desktop Windows may finish a start (a document, an
+// association) on a thread of the shell's own that the exit would cut short: there the call
+// is asked to finish the start before it returns. The device keeps the quiet-failure flag
+// alone: its shell is not the desktop's, and the request it has always been given stays.
+#if defined(_WIN32) && !defined(_WIN32_WCE)
+constexpr ULONG kHookLaunchMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+#else
+constexpr ULONG kHookLaunchMask = SEE_MASK_FLAG_NO_UI;
+#endif

@@ -1,6 +1,8 @@
 // Hook values started through the real shell: the recorder program writes the command line it
 // was given, so the split at the first "|" is checked as the started program sees it.
 #include <windows.h>
+// windows.h leaves the shell out under WIN32_LEAN_AND_MEAN.
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,81 @@ protected:
 private:
     wintest::ScratchFolder scratch_;
     int records_ = 0;
+};
+
+// Stands between this executable and the shell for as long as it lives: each ShellExecuteExW
+// request's flags are recorded and the request is passed on unchanged. The program code is
+// linked into this executable, so its calls go through the executable's own import of the
+// function, which is the one replaced here.
+class ShellRequestSpy {
+public:
+    ShellRequestSpy() : slot_(ImportSlot())
+    {
+        masks_.clear();
+        if (slot_ != nullptr) {
+            real_ = reinterpret_cast<Launch>(*slot_);
+            Replace(reinterpret_cast<void*>(&Record));
+        }
+    }
+    ~ShellRequestSpy()
+    {
+        if (slot_ != nullptr) {
+            Replace(reinterpret_cast<void*>(real_));
+        }
+    }
+    ShellRequestSpy(const ShellRequestSpy&) = delete;
+    ShellRequestSpy& operator=(const ShellRequestSpy&) = delete;
+    ShellRequestSpy(ShellRequestSpy&&) = delete;
+    ShellRequestSpy& operator=(ShellRequestSpy&&) = delete;
+
+    [[nodiscard]] bool Installed() const noexcept { return slot_ != nullptr; }
+    [[nodiscard]] static const std::vector<ULONG>& Masks() noexcept { return masks_; }
+
+private:
+    using Launch = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+
+    static BOOL WINAPI Record(SHELLEXECUTEINFOW* request)
+    {
+        masks_.push_back(request->fMask);
+        return real_(request);
+    }
+
+    // The executable's import address entry that holds shell32's ShellExecuteExW.
+    static void** ImportSlot()
+    {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        const auto target =
+            reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteExW"));
+        if (imports.VirtualAddress == 0 || target == 0) {
+            return nullptr;
+        }
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             module->Name != 0; ++module) {
+            for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+                 entry->u1.Function != 0; ++entry) {
+                if (entry->u1.Function == target) {
+                    return reinterpret_cast<void**>(&entry->u1.Function);
+                }
+            }
+        }
+        return nullptr;
+    }
+
+    void Replace(void* function)
+    {
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof(*slot_), PAGE_READWRITE, &protection);
+        *slot_ = function;
+        VirtualProtect(slot_, sizeof(*slot_), protection, &protection);
+    }
+
+    void** slot_;
+    inline static Launch real_ = nullptr;
+    inline static std::vector<ULONG> masks_;
 };
 
 struct CommandLine {
@@ -144,6 +221,17 @@ private:
     std::atomic<int> closed_{0};
     std::jthread thread_;
 };
+
+// The "send" and "after" hooks are started right before the program exits, so the desktop
+// shell is asked to see each start through before the call returns; a failure stays quiet.
+TEST_F(HookLaunch, StartIsSeenThroughBeforeTheCallReturns)
+{
+    const ShellRequestSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    const auto line = StartAndRecord(wintest::BesideModule(L"hook_recorder.exe") + L"|x");
+    ASSERT_TRUE(line) << "the hook never ran";
+    EXPECT_EQ(ShellRequestSpy::Masks(), std::vector<ULONG>{SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC});
+}
 
 TEST_F(HookLaunch, ProgramThatDoesNotExistIsNotAFailure)
 {
