@@ -3,10 +3,11 @@
 
 #include "platform/types.h"
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN32_WCE)
 #include <shellapi.h>
-#else
+#else  // the device, and the simulated phone that stands for it
 
+// The wide request, laid out as on desktop Windows.
 struct SHELLEXECUTEINFOW {
     DWORD cbSize;
     ULONG fMask;
@@ -29,12 +30,22 @@ struct SHELLEXECUTEINFOW {
 };
 using LPSHELLEXECUTEINFOW = SHELLEXECUTEINFOW*;
 
-constexpr int SW_HIDE = 0;
 constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x00000400;
 
+#if defined(_WIN32_WCE)
+// coredll.dll exports the wide start under the name without the W (the device has no other).
+extern "C" BOOL WINAPI ShellExecuteEx(SHELLEXECUTEINFOW* execInfo);
+#define ShellExecuteExW ShellExecuteEx
+#else
+constexpr int SW_HIDE = 0;
+
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* execInfo);
+#endif
 
 #endif
+
+// The request's size at the phone's word size, which the shell checks in cbSize.
+static_assert(sizeof(void*) != 4 || sizeof(SHELLEXECUTEINFOW) == 60, "the request is 60 bytes on 32 bits");
 
 // The flags of a hook's start. A failed start never shows a box of the shell's own, which
 // would stall the run until someone closed it. The "send" and "after" hooks are started just
