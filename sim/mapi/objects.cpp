@@ -40,7 +40,7 @@ public:
     HRESULT GetProps(LPSPropTagArray lpPropTagArray, ULONG /*ulFlags*/, ULONG* lpcValues,
                      LPSPropValue* lppPropArray) override
     {
-        if (!this->Enter("IMAPIProp::GetProps")) {
+        if (!this->Enter("IMAPIProp::GetProps") || ThePhone().ShouldFail("IMAPIProp::GetProps")) {
             return MAPI_E_CALL_FAILED;
         }
         const std::vector<ULONG> tags(&lpPropTagArray->aulPropTag[0],
@@ -53,7 +53,7 @@ public:
 
     HRESULT SetProps(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) override
     {
-        if (!this->Enter("IMAPIProp::SetProps")) {
+        if (!this->Enter("IMAPIProp::SetProps") || ThePhone().ShouldFail("IMAPIProp::SetProps")) {
             return MAPI_E_CALL_FAILED;
         }
         Object* object = Data();

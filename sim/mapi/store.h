@@ -9,7 +9,9 @@
 // "MAPIInitialize", "MAPILogonEx", "IMAPISession::GetMsgStoresTable",
 // "IMAPISession::OpenMsgStore", "IMAPISession::OpenEntry", "IMsgStore::OpenEntry",
 // "IMAPIFolder::GetContentsTable", "IMAPITable::SetColumns", "IMAPITable::GetRowCount",
-// "IMAPITable::SeekRow", "IMAPITable::QueryRows", "HrGetOneProp", "HrSetOneProp".
+// "IMAPITable::SeekRow", "IMAPITable::QueryRows", "HrGetOneProp", "HrSetOneProp", and the
+// objects' own "IMAPIProp::GetProps" and "IMAPIProp::SetProps", on which the device builds the
+// one-property helpers.
 // COM already initialised on the thread is set up by calling CoInitializeEx before the program.
 #pragma once
 

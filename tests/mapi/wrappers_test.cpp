@@ -4,6 +4,7 @@
 #include "mapi/messages.h"
 #include "mapi/wrappers.h"
 #include "mapi_test.h"
+#include "platform/mapi_one_prop.h"
 
 namespace {
 
@@ -379,6 +380,67 @@ TEST_F(WrapperTest, SetPropWritesThroughTheStore)
     EXPECT_EQ(wrapper.GetDisplayName(text), WTEXT("070 renamed"));
     Phone().Fail("HrSetOneProp");
     EXPECT_FALSE(wrapper.SetProp(value));
+}
+
+// The device's cemapi has no one-property helpers: the platform layer builds them over the
+// object's own GetProps and SetProps, and they must answer as the wrappers expect of mapi32's.
+TEST_F(WrapperTest, TheDevicesOnePropertyHelpersGiveOneValueOrNone)
+{
+    struct Case {
+        const char* name = nullptr;
+        std::optional<sim::mapi::Prop> kept;
+        const char* failCall = nullptr;
+        HRESULT result = S_OK;
+        const WCHAR* text = nullptr;  // none: no value is handed out
+    };
+    const ULONG errorTag = PROP_TAG(PT_ERROR, PROP_ID(PR_DISPLAY_NAME_W));
+    const Case cases[] = {
+        {"unicode text", sim::mapi::TextProp(PR_DISPLAY_NAME_W, WTEXT("070 Mail")), nullptr, S_OK,
+         WTEXT("070 Mail")},
+        {"missing", std::nullopt, nullptr, MAPI_E_NOT_FOUND},
+        {"error value", sim::mapi::NumberProp(errorTag, MAPI_E_NO_SUPPORT), nullptr, MAPI_E_NO_SUPPORT},
+        {"error value without a failure code", sim::mapi::NumberProp(errorTag, 0), nullptr, MAPI_E_NOT_FOUND},
+        {"read fails", sim::mapi::TextProp(PR_DISPLAY_NAME_W, WTEXT("070 Mail")), "IMAPIProp::GetProps",
+         MAPI_E_CALL_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        Store& store = AddStore(WTEXT("unused"));
+        store.RemoveProp(PR_DISPLAY_NAME_W);
+        if (c.kept) {
+            store.SetProp(*c.kept);
+        }
+        IMAPIProp* object = Open(store).GetMAPIProp();
+        if (c.failCall != nullptr) {
+            Phone().Fail(c.failCall);
+        }
+        SPropValue leftOver{};
+        LPSPropValue value = &leftOver;
+        EXPECT_EQ(platform::GetOneProp(object, PR_DISPLAY_NAME_W, &value), c.result);
+        if (c.text != nullptr) {
+            ASSERT_NE(value, nullptr);
+            EXPECT_EQ(value->ulPropTag, PR_DISPLAY_NAME_W);
+            EXPECT_EQ(WString(value->Value.lpszW), c.text);
+        } else {
+            EXPECT_EQ(value, nullptr);
+        }
+        // One free gives back the value and the text it points to.
+        MAPIFreeBuffer(value);
+        EXPECT_EQ(sim::mapi::Accounting().liveBuffers, 0U);
+    }
+
+    Fresh();
+    IMAPIProp* object = Open(AddStore(WTEXT("070"))).GetMAPIProp();
+    WString text = WTEXT("070 renamed");
+    SPropValue written{PR_DISPLAY_NAME_W, 0, {}};
+    written.Value.lpszW = text.data();
+    EXPECT_EQ(platform::SetOneProp(object, &written), S_OK);
+    MAPI::PropValuePtr read;
+    EXPECT_TRUE(stores_.back().GetProp(PR_DISPLAY_NAME_W, read));
+    EXPECT_EQ(WString(read->Value.lpszW), WTEXT("070 renamed"));
+    Phone().Fail("IMAPIProp::SetProps");
+    EXPECT_TRUE(FAILED(platform::SetOneProp(object, &written)));
 }
 
 TEST_F(WrapperTest, ReadingTheOutboxFailsWhenTheTableRefusesAStep)
