@@ -40,6 +40,23 @@ public:
         logon_.emplace();
     }
 
+    // On a fresh phone, one store opened whose display name is kept as given (none: the store
+    // lacks it); failCall, when given, fails from then on.
+    MAPI::CMsgStore& OpenStoreNamed(const std::optional<sim::mapi::Prop>& kept, const char* failCall)
+    {
+        Fresh();
+        Store& store = AddStore(WTEXT("unused"));
+        store.RemoveProp(PR_DISPLAY_NAME_W);
+        if (kept) {
+            store.SetProp(*kept);
+        }
+        MAPI::CMsgStore& wrapper = Open(store);
+        if (failCall != nullptr) {
+            Phone().Fail(failCall);
+        }
+        return wrapper;
+    }
+
     std::optional<Logon> logon_;
     std::list<MAPI::CMsgStore> stores_;
 };
@@ -297,16 +314,7 @@ TEST_F(WrapperTest, APropertyIsUsedOnlyWhenItHasTheTypeAskedFor)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Fresh();
-        Store& store = AddStore(WTEXT("unused"));
-        store.RemoveProp(PR_DISPLAY_NAME_W);
-        if (c.kept) {
-            store.SetProp(*c.kept);
-        }
-        MAPI::CMsgStore& wrapper = Open(store);
-        if (c.failCall != nullptr) {
-            Phone().Fail(c.failCall);
-        }
+        MAPI::CMsgStore& wrapper = OpenStoreNamed(c.kept, c.failCall);
         WString text = WTEXT("left over");
         MAPI::PropValuePtr value;
         EXPECT_EQ(wrapper.GetDisplayName(text), c.text);
@@ -405,16 +413,7 @@ TEST_F(WrapperTest, TheDevicesOnePropertyHelpersGiveOneValueOrNone)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Fresh();
-        Store& store = AddStore(WTEXT("unused"));
-        store.RemoveProp(PR_DISPLAY_NAME_W);
-        if (c.kept) {
-            store.SetProp(*c.kept);
-        }
-        IMAPIProp* object = Open(store).GetMAPIProp();
-        if (c.failCall != nullptr) {
-            Phone().Fail(c.failCall);
-        }
+        IMAPIProp* object = OpenStoreNamed(c.kept, c.failCall).GetMAPIProp();
         SPropValue leftOver{};
         LPSPropValue value = &leftOver;
         EXPECT_EQ(platform::GetOneProp(object, PR_DISPLAY_NAME_W, &value), c.result);
