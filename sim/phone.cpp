@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 namespace sim {
@@ -228,9 +229,31 @@ void Phone::RunDueEvents()
     }
 }
 
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+// Real-time waits are cut into slices this long, so that a stop is seen soon.
+constexpr Millis kLongestSleep = 50;
+
+}  // namespace
+
+void RequestStop(int signal) noexcept
+{
+    stopSignal = signal;
+}
+
+int StopSignal() noexcept
+{
+    return stopSignal;
+}
+
 bool Phone::NextMessage(MSG& msg)
 {
     for (;;) {
+        if (stopSignal != 0) {
+            throw RunStopped{RunStopped::Reason::Interrupted};
+        }
         RunDueEvents();
         if (!queue.empty()) {
             msg = queue.front();
@@ -263,7 +286,7 @@ bool Phone::NextMessage(MSG& msg)
             throw RunStopped{RunStopped::Reason::TimeLimit};
         }
         if (realTime_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(*next - Now()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(*next - Now(), kLongestSleep)));
         } else {
             virtualNow_ = *next;
         }

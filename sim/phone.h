@@ -41,8 +41,14 @@ struct TraceEvent {
 // nothing scheduled), and when the run passes its time limit. Neither is a failure of the
 // program's own making, so the runner and the tests catch these, never the program.
 struct RunStopped {
-    enum class Reason { WouldWaitForEver, TimeLimit } reason;
+    enum class Reason { WouldWaitForEver, TimeLimit, Interrupted } reason;
 };
+
+// Asks the run to stop (Reason::Interrupted) the next time the program waits for a message.
+// Safe to call from a signal handler: the signal's number is all it stores.
+void RequestStop(int signal) noexcept;
+// The signal that asked the run to stop, or 0.
+int StopSignal() noexcept;
 
 // Anything a HANDLE can stand for: a mutex, a file, a snapshot.
 struct HandleObject {

@@ -89,4 +89,12 @@ void Output::Raw(const sim::TraceEvent& event)
          << (detail.empty() ? "" : " " + detail) << std::endl;
 }
 
+void Output::End(sim::Millis time, int code)
+{
+    if (options_.json) {
+        const nlohmann::json object = {{"time", time}, {"event", "end"}, {"exitCode", code}};
+        out_ << object.dump() << std::endl;
+    }
+}
+
 }  // namespace runner

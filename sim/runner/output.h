@@ -20,6 +20,8 @@ public:
     void Print(const Line& line);
     // A platform call or action as the phone recorded it; printed with --verbose only.
     void Raw(const sim::TraceEvent& event);
+    // The runner's exit code, as a last JSON object; the text output's last line says it.
+    void End(sim::Millis time, int code);
 
 private:
     std::ostream& out_;

@@ -4,7 +4,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <exception>
 #include <ostream>
 #include <thread>
@@ -67,6 +69,9 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline)
         timeline.Exited(end, code);
         return code;
     } catch (const sim::RunStopped& stopped) {
+        if (stopped.reason == sim::RunStopped::Reason::Interrupted) {
+            return kExitSignal + sim::StopSignal();
+        }
         timeline.Stopped(Phone::Get().Now(), stopped.reason == sim::RunStopped::Reason::TimeLimit);
         return stopped.reason == sim::RunStopped::Reason::TimeLimit ? kExitTimeLimit : kExitCrashed;
     } catch (const std::exception& failure) {
@@ -74,6 +79,37 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline)
         return kExitCrashed;
     }
 }
+
+// Ctrl-C, a kill, or a reader that went away (`| head`) stops the run where the program waits,
+// so that the run's folder is removed as the run unwinds; the signal is then taken for real.
+class StopOnSignals {
+public:
+    StopOnSignals()
+    {
+        struct sigaction action = {};
+        action.sa_handler = sim::RequestStop;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], &action, &previous_[i]);
+        }
+    }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+    ~StopOnSignals()
+    {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], &previous_[i], nullptr);
+        }
+        if (const int signal = sim::StopSignal(); signal != 0) {
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+        }
+    }
+
+private:
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGPIPE};
+    std::array<struct sigaction, kSignals.size()> previous_{};
+};
 
 }  // namespace
 
@@ -93,6 +129,9 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     };
     const int code = CallWinMain(scenario, timeline);
     Phone::Get().onRecord = nullptr;
+    if (sim::StopSignal() == 0) {
+        output.End(Phone::Get().Now(), code);
+    }
     return code;
 }
 
@@ -133,6 +172,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     scenario.realTime = scenario.realTime && !virtualTime;
     scenario.startHooks = scenario.startHooks && !recordHooks;
+    const StopOnSignals stopOnSignals;
     return RunScenario(scenario, options, out);
 }
 

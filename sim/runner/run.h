@@ -20,6 +20,7 @@ constexpr int kExitBadScenario = 65;  // the scenario is not JSON or not a valid
 constexpr int kExitNoScenario = 66;   // the scenario file can't be read
 constexpr int kExitCrashed = 70;      // the program failed in a way it has no exit code for
 constexpr int kExitTimeLimit = 124;   // the run passed its time limit; the program never exited
+constexpr int kExitSignal = 128;      // plus the signal's number: the run was interrupted
 
 // Sets the phone up, runs WinMain with the scenario's command line, prints the timeline to out
 // and answers the program's exit code (or kExitTimeLimit, kExitCrashed).

@@ -3,13 +3,13 @@
 #include "sim/runner/scenario.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <system_error>
 
 namespace runner {
@@ -434,12 +434,20 @@ Scenario LoadScenario(const std::string& path)
         throw ScenarioFileError(
             path + ": can't open the scenario: " + std::error_code(errno, std::generic_category()).message());
     }
-    std::ostringstream text;
-    text << file.rdbuf();
+    // Read no more than a scenario can be, so that a device like /dev/zero is refused, not
+    // read until memory runs out.
+    std::string text;
+    std::array<char, 1 << 16> chunk{};
+    while (text.size() <= kLargestScenario && file.read(chunk.data(), chunk.size()).gcount() > 0) {
+        text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+    }
     if (file.bad()) {
         throw ScenarioFileError(path + ": can't read the scenario");
     }
-    return ParseScenario(text.str(), path);
+    if (text.size() > kLargestScenario) {
+        throw ScenarioError(path, "", "larger than " + std::to_string(kLargestScenario >> 20) + " MiB");
+    }
+    return ParseScenario(text, path);
 }
 
 const std::string& DefaultScenarioText()

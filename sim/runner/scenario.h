@@ -93,7 +93,11 @@ public:
 // Parses a scenario from JSON text; source names it in messages. Throws ScenarioError.
 Scenario ParseScenario(const std::string& text, const std::string& source);
 
-// Reads and parses a scenario file. Throws ScenarioFileError or ScenarioError.
+// The largest scenario file read: a hundred thousand stores fit in it many times over.
+constexpr std::size_t kLargestScenario = std::size_t{64} << 20;
+
+// Reads and parses a scenario file. Throws ScenarioFileError or ScenarioError (also for a
+// file larger than kLargestScenario).
 Scenario LoadScenario(const std::string& path);
 
 // The built-in default scenario as JSON text, and parsed.

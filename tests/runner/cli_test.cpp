@@ -1,9 +1,18 @@
 // quillet-sim's command line: its exit codes and what it says about bad input.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "sim/runner/run.h"
 #include "sim/runner/scenario.h"
@@ -81,11 +90,14 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.code == 66 ? "Missing" : "Bad") + std::to_string(param.index);
     });
 
-TEST_F(CommandLine, AFolderIsNoScenario)
+TEST_F(CommandLine, NeitherAFolderNorAnEndlessFileIsAScenario)
 {
-    const Outcome outcome = RunQuilletSim({folder_.string()});
-    EXPECT_EQ(outcome.code, runner::kExitNoScenario);
-    EXPECT_NE(outcome.err.find("folder"), std::string::npos) << outcome.err;
+    const Outcome folder = RunQuilletSim({folder_.string()});
+    EXPECT_EQ(folder.code, runner::kExitNoScenario);
+    EXPECT_NE(folder.err.find("folder"), std::string::npos) << folder.err;
+    const Outcome endless = RunQuilletSim({"/dev/zero"});
+    EXPECT_EQ(endless.code, runner::kExitBadScenario);
+    EXPECT_NE(endless.err.find("/dev/zero: larger than 64 MiB"), std::string::npos) << endless.err;
 }
 
 TEST_F(CommandLine, UsageMistakesExitWith64)
@@ -108,16 +120,56 @@ TEST_F(CommandLine, PrintDefaultGivesTheBuiltInScenario)
     EXPECT_NO_THROW(runner::LoadScenario(Write("default.json", outcome.out)));
 }
 
-// The runner's exit code is the program's; a run stopped at its time limit has its own.
+// The runner's exit code is the program's; a run stopped at its time limit has its own. The
+// JSON output ends with the same code.
 TEST_F(CommandLine, ExitsWithTheProgramsCode)
 {
-    EXPECT_EQ(RunQuilletSim({Write("done.json", "{}")}).code, 0);
-    EXPECT_EQ(RunQuilletSim({Write("copy.json", R"({"alreadyRunning": true})")}).code, 1);
-    EXPECT_EQ(RunQuilletSim({Write("failed.json", R"({"failures": [{"call": "CoInitializeEx"}]})")}).code, 2);
+    const std::vector<std::pair<const char*, int>> runs = {
+        {"{}", 0},
+        {R"({"alreadyRunning": true})", 1},
+        {R"({"failures": [{"call": "CoInitializeEx"}]})", 2},
+        {R"({"phone": {"behaviour": "neverFinishes"}, "timeLimit": 1000})", runner::kExitTimeLimit},
+    };
+    for (const auto& [text, code] : runs) {
+        const std::string path = Write("run.json", text);
+        const Outcome plain = RunQuilletSim({path});
+        EXPECT_EQ(plain.code, code) << text;
+        const Outcome json = RunQuilletSim({"--json", path});
+        const std::string lastLine = json.out.substr(json.out.rfind('\n', json.out.size() - 2) + 1);
+        EXPECT_TRUE(lastLine.starts_with(R"({"event":"end","exitCode":)" + std::to_string(code) + ","))
+            << text << "\n"
+            << json.out;
+    }
     const Outcome stopped = RunQuilletSim(
         {Write("never.json", R"({"phone": {"behaviour": "neverFinishes"}, "timeLimit": 1000})")});
-    EXPECT_EQ(stopped.code, runner::kExitTimeLimit);
     EXPECT_NE(stopped.out.find("time limit"), std::string::npos);
+}
+
+// A run stopped by a signal leaves no folder behind and ends as killed by that signal.
+TEST_F(CommandLine, ASignalStopsTheRunAndItsFolderGoes)
+{
+    const std::string scenario =
+        Write("never.json", R"({"time": "real", "phone": {"behaviour": "neverFinishes"}})");
+    const fs::path runs = folder_ / "runs";
+    fs::create_directories(runs);
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) {
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            setenv("TMPDIR", runs.c_str(), 1);
+            std::ostringstream out;
+            std::ostringstream err;
+            _exit(runner::RunCommandLine({scenario}, out, err));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+            << "signal " << signal << ": " << status;
+        EXPECT_TRUE(fs::is_empty(runs))
+            << "signal " << signal << ": " << fs::directory_iterator(runs)->path();
+    }
 }
 
 // The overrides make the real-time default deterministic without touching the scenario.
