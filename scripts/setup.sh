@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quillet needs, from Debian 12's own packages. Safe to run
 # again: packages already present are left as they are.
+#   scripts/setup.sh        everything: the tests, the Windows builds, Wine, the linters
+#   scripts/setup.sh sim    only what quillet-sim needs: a compiler, CMake, Ninja, two libraries
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ git python3
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine64 wine wine32:i386
-  clang-format clang-tidy clang libclang-rt-14-dev valgrind
-)
+sim_packages=(cmake ninja-build g++ nlohmann-json3-dev libcli11-dev)
+packages=("${sim_packages[@]}")
+case "${1:-all}" in
+  sim) ;;
+  all)
+    packages+=(
+      git python3
+      libgtest-dev libgmock-dev googletest libbenchmark-dev
+      g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+      g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+      wine64 wine wine32:i386
+      clang-format clang-tidy clang libclang-rt-14-dev valgrind
+    )
+    ;;
+  *)
+    echo "usage: scripts/setup.sh [sim|all]" >&2
+    exit 64
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -24,7 +36,7 @@ fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 # The 32-bit build runs under Wine's 32-bit support, which comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update
