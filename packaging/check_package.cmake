@@ -1,7 +1,12 @@
 # Builds the zip into a folder of its own and checks it: exactly quillet.exe and README.txt at
-# the top, and a program of the expected machine (MACHINE, the PE header's four hex digits:
-# 014c for i386, 8664 for x86_64) without a symbol table (stripped).
-#   cmake -DCPACK_CONFIG=<build>/CPackConfig.cmake -DWORK=<folder> -DMACHINE=<hex> -P check_package.cmake
+# the top, a program of the expected machine (MACHINE, the PE header's four hex digits: 014c for
+# i386, 8664 for x86_64) without a symbol table (stripped), and a read-me in code page 932 with
+# CR LF line ends that agrees with the program's sources under SOURCE_DIR (check_readme.cmake).
+#   cmake -DCPACK_CONFIG=<build>/CPackConfig.cmake -DWORK=<folder> -DMACHINE=<hex>
+#         -DSOURCE_DIR=<source tree> -DICONV=<iconv> -P check_package.cmake
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/check_readme.cmake)
+
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/out ${WORK}/unpacked)
 get_filename_component(cmake_bin ${CMAKE_COMMAND} DIRECTORY)
@@ -49,3 +54,33 @@ if(NOT symbols STREQUAL "00000000")
 endif()
 file(SIZE ${zips} zip_size)
 message(STATUS "${zips}: ${zip_size} bytes")
+
+# The read-me as the phone shows it: no byte-order mark (a viewer that reads the system code page
+# would show one as stray characters), bytes that code page 932 decodes, and CR LF after every
+# line. Its text is then held against the program's sources.
+set(readme ${WORK}/unpacked/README.txt)
+file(READ ${readme} start LIMIT 3 HEX)
+if(start MATCHES "^(efbbbf|fffe|feff)")
+  message(FATAL_ERROR "README.txt in the zip starts with a byte-order mark (${start})")
+endif()
+execute_process(COMMAND ${ICONV} -f CP932 -t UTF-8 ${readme} OUTPUT_FILE ${WORK}/README.utf8.txt
+                RESULT_VARIABLE result ERROR_VARIABLE error)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "README.txt in the zip is not code page 932 text: ${error}")
+endif()
+# Counted in the bytes: file(READ) as text drops carriage returns.
+file(READ ${readme} bytes HEX)
+string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
+string(REGEX MATCHALL "0d 0a " crlf "${bytes}")
+string(REGEX MATCHALL "0a " lf "${bytes}")
+string(REGEX MATCHALL "0d " cr "${bytes}")
+list(LENGTH crlf crlf_count)
+list(LENGTH lf lf_count)
+list(LENGTH cr cr_count)
+if(crlf_count EQUAL 0 OR NOT crlf_count EQUAL lf_count OR NOT crlf_count EQUAL cr_count)
+  message(FATAL_ERROR "README.txt in the zip has ${lf_count} line feeds and ${cr_count} carriage "
+                      "returns, ${crlf_count} of them as CR LF: every line must end with CR LF")
+endif()
+file(READ ${WORK}/README.utf8.txt text)
+get_filename_component(zip_name ${zips} NAME)
+check_readme("${text}" ${zip_name})
