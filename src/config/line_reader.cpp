@@ -1,6 +1,7 @@
 #include "config/line_reader.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -50,7 +51,7 @@ void ProfileLineReader::Finish()
 {
     if (stage_ == Stage::Signature) {
         stage_ = Stage::Guessing;
-        const std::string head = std::move(signature_);
+        const std::string head = std::exchange(signature_, std::string());
         Guess(head);
     }
     decoded_.clear();
@@ -92,7 +93,7 @@ void ProfileLineReader::TakeSignature(std::string_view& bytes)
         } else if (!CouldBecome(signature_, kUtf8Signature) && !CouldBecome(signature_, kUtf16LeSignature) &&
                    !CouldBecome(signature_, kUtf16BeSignature)) {
             stage_ = Stage::Guessing;
-            const std::string head = std::move(signature_);
+            const std::string head = std::exchange(signature_, std::string());
             Guess(head);
         }
     }
@@ -147,8 +148,7 @@ void ProfileLineReader::TurnToAnsi()
     line_.clear();
     pendingCr_ = false;
     dropping_ = false;
-    const std::string kept = std::move(kept_);
-    kept_ = std::string();
+    const std::string kept = std::exchange(kept_, std::string());
     Decode(kept);
 }
 
