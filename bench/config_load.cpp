@@ -122,7 +122,7 @@ std::string JapaneseShape(int shape, std::size_t size, Encoding encoding)
                      [](std::size_t i) { return "[節" + std::to_string(i) + "]\nキー=値\n"; });
     }
     std::string overlong = "キー=";
-    for (int i = 0; i < 50000; ++i) {
+    for (int i = 0; i < 10000; ++i) {
         overlong += "送受信";
     }
     overlong += "\n";
