@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <string_view>
 #include <system_error>
 
 namespace runner {
@@ -223,9 +225,42 @@ FrontSetup ReadFront(const Place& place)
     return front;
 }
 
+// The bytes that base64 text stands for (RFC 4648, padding required where the length needs it,
+// no blanks or line breaks).
+std::string Base64Bytes(const Place& place)
+{
+    static constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string text = place.String();
+    const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
+    if (text.size() % 4 != 0) {
+        place.Fail("base64 comes in groups of four characters; this is " + std::to_string(text.size()) +
+                   " long");
+    }
+    std::string bytes;
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < text.size() - padding; ++i) {
+        const auto digit = kAlphabet.find(text[i]);
+        if (digit == std::string_view::npos) {
+            place.Fail("\"" + text.substr(i, 1) + "\" at " + std::to_string(i) +
+                       " is not a base64 character");
+        }
+        bits = (bits << 6U) | static_cast<std::uint32_t>(digit);
+        if (i % 4 == 3) {
+            bytes += {static_cast<char>(bits >> 16U), static_cast<char>(bits >> 8U), static_cast<char>(bits)};
+        }
+    }
+    if (padding == 1) {
+        bytes += {static_cast<char>(bits >> 10U), static_cast<char>(bits >> 2U)};
+    } else if (padding == 2) {
+        bytes += static_cast<char>(bits >> 4U);
+    }
+    return bytes;
+}
+
 ProfileSetup ReadProfile(const Place& place)
 {
-    const Fields fields(place, {"state", "lines", "content"});
+    const Fields fields(place, {"state", "lines", "content", "base64"});
     ProfileSetup profile;
     profile.content = kDefaultProfile;
     if (auto state = fields.Choice("state", {"present", "absent", "unreadable"})) {
@@ -235,8 +270,10 @@ ProfileSetup ReadProfile(const Place& place)
     }
     const auto lines = fields.Find("lines");
     const auto content = fields.Find("content");
-    if (lines && content) {
-        content->Fail(R"(give the file as "lines" or as "content", not both)");
+    const auto base64 = fields.Find("base64");
+    if ((lines ? 1 : 0) + (content ? 1 : 0) + (base64 ? 1 : 0) > 1) {
+        (base64 ? base64 : content)
+            ->Fail(R"(give the file as "lines", "content" or "base64", only one of them)");
     }
     if (lines) {
         profile.content.clear();
@@ -247,7 +284,10 @@ ProfileSetup ReadProfile(const Place& place)
     if (content) {
         profile.content = content->String();
     }
-    if (profile.state == ProfileSetup::State::Absent && (lines || content)) {
+    if (base64) {
+        profile.content = Base64Bytes(*base64);
+    }
+    if (profile.state == ProfileSetup::State::Absent && (lines || content || base64)) {
         fields.Self().Fail("an absent file has no content");
     }
     return profile;

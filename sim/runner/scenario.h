@@ -41,7 +41,7 @@ struct FrontSetup {
 struct ProfileSetup {
     enum class State { Present, Absent, Unreadable };
     State state = State::Present;
-    std::string content;  // UTF-8 bytes as the file holds them
+    std::string content;  // the bytes as the file holds them
 };
 
 struct PhoneSetup {

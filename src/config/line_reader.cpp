@@ -1,34 +1,76 @@
 #include "config/line_reader.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr WCHAR kLineFeed = 0x000A;
 constexpr WCHAR kCarriageReturn = 0x000D;
-constexpr WCHAR kByteOrderMark = 0xFEFF;
+constexpr char kLineFeedByte = '\n';
+
+constexpr std::string_view kUtf8Signature = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeSignature = "\xFF\xFE";
+constexpr std::string_view kUtf16BeSignature = "\xFE\xFF";
 
 bool IsHighSurrogate(WCHAR unit)
 {
     return unit >= 0xD800 && unit < 0xDC00;
 }
 
+bool IsHighByte(char byte)
+{
+    return static_cast<unsigned char>(byte) >= 0x80;
+}
+
+bool CouldBecome(std::string_view head, std::string_view signature)
+{
+    return head.size() < signature.size() && signature.starts_with(head);
+}
+
 }  // namespace
+
+ProfileLineReader::ProfileLineReader(std::vector<WString>& lines)
+    : lines_(lines), linesBeforeKept_(lines.size())
+{
+}
 
 void ProfileLineReader::Feed(std::string_view bytes)
 {
-    decoded_.clear();
-    decoder_.Decode(bytes, decoded_);
-    for (const WCHAR unit : decoded_) {
-        Take(unit);
+    if (stage_ == Stage::Signature) {
+        TakeSignature(bytes);
+    }
+    if (stage_ == Stage::Guessing) {
+        Guess(bytes);
+    } else if (stage_ == Stage::Decided) {
+        Decode(bytes);
     }
 }
 
 void ProfileLineReader::Finish()
 {
-    decoded_.clear();
-    decoder_.Finish(decoded_);
-    for (const WCHAR unit : decoded_) {
-        Take(unit);
+    if (stage_ == Stage::Signature) {
+        stage_ = Stage::Guessing;
+        const std::string head = std::exchange(signature_, std::string());
+        Guess(head);
     }
+    decoded_.clear();
+    if (stage_ == Stage::Guessing) {
+        // A character cut short by the end of the file is no UTF-8 either.
+        utf8_.Finish(decoded_);
+        if (utf8_.IllFormed()) {
+            TurnToAnsi();
+            decoded_.clear();
+            ansi_.Finish(decoded_);
+        }
+    } else if (encoding_ == ProfileEncoding::Utf8) {
+        utf8_.Finish(decoded_);
+    } else if (encoding_ == ProfileEncoding::Ansi) {
+        ansi_.Finish(decoded_);
+    } else {
+        utf16_.Finish(decoded_);
+    }
+    TakeAll();
     if (pendingCr_) {
         pendingCr_ = false;
         Append(kCarriageReturn);
@@ -36,14 +78,101 @@ void ProfileLineReader::Finish()
     EndLine();
 }
 
-void ProfileLineReader::Take(WCHAR unit)
+// The first bytes are held until they are a byte-order mark or can no longer become one.
+void ProfileLineReader::TakeSignature(std::string_view& bytes)
 {
-    if (atStart_) {
-        atStart_ = false;
-        if (unit == kByteOrderMark) {
-            return;
+    while (stage_ == Stage::Signature && !bytes.empty()) {
+        signature_ += bytes.front();
+        bytes.remove_prefix(1);
+        if (signature_ == kUtf16LeSignature || signature_ == kUtf16BeSignature) {
+            encoding_ = signature_ == kUtf16LeSignature ? ProfileEncoding::Utf16Le : ProfileEncoding::Utf16Be;
+            utf16_ = Utf16Decoder(encoding_ == ProfileEncoding::Utf16Be);
+            stage_ = Stage::Decided;
+        } else if (signature_ == kUtf8Signature) {
+            stage_ = Stage::Decided;
+        } else if (!CouldBecome(signature_, kUtf8Signature) && !CouldBecome(signature_, kUtf16LeSignature) &&
+                   !CouldBecome(signature_, kUtf16BeSignature)) {
+            stage_ = Stage::Guessing;
+            const std::string head = std::exchange(signature_, std::string());
+            Guess(head);
         }
     }
+    if (stage_ != Stage::Signature) {
+        signature_.clear();
+    }
+}
+
+void ProfileLineReader::Guess(std::string_view bytes)
+{
+    if (!sawHighByte_) {
+        const auto high = std::find_if(bytes.begin(), bytes.end(), IsHighByte);
+        const auto ascii = static_cast<std::size_t>(high - bytes.begin());
+        GuessAscii(bytes.substr(0, ascii));
+        if (high == bytes.end()) {
+            return;
+        }
+        sawHighByte_ = true;
+        bytes.remove_prefix(ascii);
+    }
+    kept_.append(bytes);
+    decoded_.clear();
+    utf8_.Decode(bytes, decoded_);
+    if (utf8_.IllFormed()) {
+        TurnToAnsi();
+        return;
+    }
+    TakeAll();
+}
+
+// ASCII reads alike as UTF-8 and as Shift-JIS, so only the line still open is kept.
+void ProfileLineReader::GuessAscii(std::string_view bytes)
+{
+    for (const char byte : bytes) {
+        Take(static_cast<WCHAR>(byte));
+    }
+    const auto lastLineFeed = bytes.rfind(kLineFeedByte);
+    if (lastLineFeed == std::string_view::npos) {
+        kept_.append(bytes);
+        return;
+    }
+    kept_.assign(bytes.substr(lastLineFeed + 1));
+    linesBeforeKept_ = lines_.size();
+}
+
+// The file is not UTF-8: the lines read from the kept bytes on are read again.
+void ProfileLineReader::TurnToAnsi()
+{
+    stage_ = Stage::Decided;
+    encoding_ = ProfileEncoding::Ansi;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(linesBeforeKept_), lines_.end());
+    line_.clear();
+    pendingCr_ = false;
+    dropping_ = false;
+    const std::string kept = std::exchange(kept_, std::string());
+    Decode(kept);
+}
+
+void ProfileLineReader::Decode(std::string_view bytes)
+{
+    decoded_.clear();
+    switch (encoding_) {
+        case ProfileEncoding::Utf8: utf8_.Decode(bytes, decoded_); break;
+        case ProfileEncoding::Utf16Le:
+        case ProfileEncoding::Utf16Be: utf16_.Decode(bytes, decoded_); break;
+        case ProfileEncoding::Ansi: ansi_.Decode(bytes, decoded_); break;
+    }
+    TakeAll();
+}
+
+void ProfileLineReader::TakeAll()
+{
+    for (const WCHAR unit : decoded_) {
+        Take(unit);
+    }
+}
+
+void ProfileLineReader::Take(WCHAR unit)
+{
     // A CR is held back until the next unit shows whether it belongs to a CR LF line end.
     if (pendingCr_) {
         pendingCr_ = false;

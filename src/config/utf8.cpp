@@ -56,7 +56,7 @@ void Utf8Decoder::Finish(WString& out)
 {
     if (bytesNeeded_ != 0) {
         Reset();
-        out += static_cast<WCHAR>(kReplacement);
+        Replace(out);
     }
 }
 
@@ -69,7 +69,7 @@ void Utf8Decoder::Take(unsigned char byte, WString& out)
     if (byte < lower_ || byte > upper_) {
         // The sequence so far is one ill-formed part; the byte that broke it starts afresh.
         Reset();
-        out += static_cast<WCHAR>(kReplacement);
+        Replace(out);
         Start(byte, out);
         return;
     }
@@ -102,8 +102,14 @@ void Utf8Decoder::Start(unsigned char byte, WString& out)
         bytesNeeded_ = 3;
         codePoint_ = byte & 0x07U;
     } else {
-        out += static_cast<WCHAR>(kReplacement);
+        Replace(out);
     }
+}
+
+void Utf8Decoder::Replace(WString& out)
+{
+    illFormed_ = true;
+    out += static_cast<WCHAR>(kReplacement);
 }
 
 void Utf8Decoder::Reset() noexcept

@@ -1,4 +1,5 @@
-// UTF-8, the ProfileFile's encoding on disk, to and from the program's UTF-16 text.
+// UTF-8, the encoding the ProfileFile is written in and most often read in, to and from the
+// program's UTF-16 text.
 #pragma once
 
 #include <string>
@@ -16,17 +17,21 @@ public:
     void Decode(std::string_view bytes, WString& out);
     // The input is over: a sequence still waiting for bytes becomes U+FFFD.
     void Finish(WString& out);
+    // Whether any byte so far was not UTF-8 (a U+FFFD written in UTF-8 is a character).
+    [[nodiscard]] bool IllFormed() const noexcept { return illFormed_; }
 
 private:
     void Take(unsigned char byte, WString& out);
     void Start(unsigned char byte, WString& out);
     void Reset() noexcept;
+    void Replace(WString& out);
 
     char32_t codePoint_ = 0;
     int bytesNeeded_ = 0;
     int bytesSeen_ = 0;
     unsigned char lower_ = 0x80;
     unsigned char upper_ = 0xBF;
+    bool illFormed_ = false;
 };
 
 // UTF-8 for text; a lone surrogate, which no character stands for, becomes U+FFFD.

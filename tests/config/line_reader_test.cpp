@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::vector<WString> ReadInPieces(const std::string& bytes, std::size_t pieceSize)
 {
     std::vector<WString> lines;
@@ -20,22 +22,113 @@ std::vector<WString> ReadInPieces(const std::string& bytes, std::size_t pieceSiz
     return lines;
 }
 
+// UTF-16 bytes of text in either byte order, with the byte-order mark first.
+std::string Utf16Bytes(WStringView text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const WCHAR unit : text) {
+        const auto high = static_cast<char>(unit >> 8U);
+        const auto low = static_cast<char>(unit & 0xFFU);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
 TEST(ProfileLineReaderTest, PiecesReadAsWhole)
 {
-    const std::string bytes =
-        "\xEF\xBB\xBF[exec]\r\nbefore=\xE8\xB5\xB7\xF0\x9F\x98\x80\r\r\nafter=" + std::string(1500, 'x') +
-        "\r\n\xFF\xE3\x81\r";
-    const std::vector<WString> expected = {
-        WTEXT("[exec]"),
-        WTEXT("before=起\U0001F600\r"),
-        WTEXT("after=") + WString(1017, 'x'),
-        WTEXT("\uFFFD\uFFFD\r"),
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<WString> lines;
     };
-    for (std::size_t piece = 1; piece <= 8; ++piece) {
-        SCOPED_TRACE(piece);
-        EXPECT_EQ(ReadInPieces(bytes, piece), expected);
+    const WString text = WTEXT("[exec]\r\nbefore=起\U0001F600\r\r\nafter=");
+    const std::vector<Case> cases = {
+        {"UTF-8",
+         "\xEF\xBB\xBF[exec]\r\nbefore=\xE8\xB5\xB7\xF0\x9F\x98\x80\r\r\nafter=" + std::string(1500, 'x') +
+             "\r\n\xFF\xE3\x81\r",
+         {WTEXT("[exec]"), WTEXT("before=起\U0001F600\r"), WTEXT("after=") + WString(1017, 'x'),
+          WTEXT("\uFFFD\uFFFD\r")}},
+        {"UTF-16LE",
+         Utf16Bytes(text + WString(1500, 'x') + WTEXT("\r"), false),
+         {WTEXT("[exec]"), WTEXT("before=起\U0001F600\r"), WTEXT("after=") + WString(1017, 'x')}},
+        {"UTF-16BE, odd last byte",
+         Utf16Bytes(text, true) + "\x00"s,
+         {WTEXT("[exec]"), WTEXT("before=起\U0001F600\r"), WTEXT("after=\uFFFD")}},
+        // The character split between pieces, the first line not UTF-8 only at its end.
+        {"Shift-JIS",
+         "# \x91\x97\x8E\xF3\x90M\x82\xA0\r\nbefore=\x82\xA0" + std::string(1500, 'x') +
+             "\r\nafter=\x8BN\x82",
+         {WTEXT("# 送受信あ"), WTEXT("before=あ") + WString(1015, 'x'), WTEXT("after=起\u30FB")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (std::size_t piece = 1; piece <= 8; ++piece) {
+            SCOPED_TRACE(piece);
+            EXPECT_EQ(ReadInPieces(c.bytes, piece), c.lines);
+        }
+        EXPECT_EQ(ReadInPieces(c.bytes, c.bytes.size()), c.lines);
     }
-    EXPECT_EQ(ReadInPieces(bytes, bytes.size()), expected);
+}
+
+// The encoding is decided once for the whole file: a byte that is not UTF-8 anywhere makes every
+// line Shift-JIS, and ASCII reads alike whichever way the file is taken.
+TEST(ProfileLineReaderTest, DecidesTheEncodingOnceForTheFile)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ProfileEncoding encoding;
+        std::vector<WString> lines;
+    };
+    const std::string ascii = "[exec]\r\nbefore=a.exe|-q\r\n";
+    const std::vector<WString> asciiLines = {WTEXT("[exec]"), WTEXT("before=a.exe|-q"), WTEXT("")};
+    const std::vector<Case> cases = {
+        {"ASCII", ascii, ProfileEncoding::Utf8, asciiLines},
+        {"ASCII after a UTF-8 byte-order mark", "\xEF\xBB\xBF" + ascii, ProfileEncoding::Utf8, asciiLines},
+        {"ASCII, then a Shift-JIS line",
+         ascii + "\x82\xA0",
+         ProfileEncoding::Ansi,
+         {WTEXT("[exec]"), WTEXT("before=a.exe|-q"), WTEXT("あ")}},
+        {"UTF-8 throughout", "\xE8\xB5\xB7\n\xE3\x81\x82", ProfileEncoding::Utf8, {WTEXT("起"), WTEXT("あ")}},
+        {"UTF-8 lines, then a byte that is not",
+         "\xE8\xB5\xB7\n\x82\xA0",
+         ProfileEncoding::Ansi,
+         {WTEXT("\u894D\uFF77"), WTEXT("あ")}},
+        {"a UTF-8 character cut short by the end",
+         "a\n\xE3\x81",
+         ProfileEncoding::Ansi,
+         {WTEXT("a"), WTEXT("縺")}},
+        {"UTF-8 byte-order mark, then bytes that are not",
+         "\xEF\xBB\xBF\x82\xA0",
+         ProfileEncoding::Utf8,
+         {WTEXT("\uFFFD\uFFFD")}},
+        {"half a UTF-8 byte-order mark", "\xEF\xBB", ProfileEncoding::Ansi, {WTEXT("\u30FB")}},
+        {"UTF-16LE byte-order mark alone", "\xFF\xFE", ProfileEncoding::Utf16Le, {WTEXT("")}},
+        {"UTF-16BE, a second mark is a character",
+         "\xFE\xFF\xFE\xFF\x00"
+         "a"s,
+         ProfileEncoding::Utf16Be,
+         {WTEXT("\uFEFFa")}},
+        // A lead byte just before a line feed never takes the line feed with it.
+        {"Shift-JIS lead byte before a line feed",
+         "before=\x82\nafter=x\r\n",
+         ProfileEncoding::Ansi,
+         {WTEXT("before=\u30FB"), WTEXT("after=x"), WTEXT("")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, c.bytes.size() + 1}) {
+            std::vector<WString> lines;
+            ProfileLineReader reader(lines);
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) {
+                reader.Feed(std::string_view(c.bytes).substr(at, piece));
+            }
+            reader.Finish();
+            EXPECT_EQ(reader.Encoding(), c.encoding);
+            EXPECT_EQ(lines, c.lines);
+        }
+    }
 }
 
 TEST(ProfileLineReaderTest, LineEndsGiveTheFinalLine)

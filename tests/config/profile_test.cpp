@@ -48,6 +48,26 @@ std::string Repeat(char c, std::size_t count)
     return text;
 }
 
+std::string Repeat2(std::string_view pair, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += pair;
+    }
+    return text;
+}
+
+// ASCII text as UTF-16LE, without a byte-order mark.
+std::string Utf16Le(const std::string& ascii)
+{
+    std::string bytes;
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
 WString WRepeat(WCHAR c, std::size_t count)
 {
     WString text;
@@ -164,13 +184,30 @@ std::vector<Case> Cases()
          "[実行]\nキー=C:\\プログラム\\起動.exe|引数\n",
          {WTEXT("実行")},
          {Found(WTEXT("実行"), WTEXT("キー"), WTEXT("C:\\プログラム\\起動.exe|引数"))}},
-        {"bytes that are not UTF-8 become U+FFFD",
-         "[exec]\nbefore=a\xFF"
+        {"after a UTF-8 byte-order mark, bytes that are not UTF-8 become U+FFFD",
+         "\xEF\xBB\xBF[exec]\nbefore=a\xFF"
          "b\nafter=\xC0\xAF\nsend=\xE3\x81",
          {WTEXT("exec")},
          {Found(WTEXT("exec"), WTEXT("before"), WTEXT("a\uFFFDb")),
           Found(WTEXT("exec"), WTEXT("after"), WTEXT("\uFFFD\uFFFD")),
           Found(WTEXT("exec"), WTEXT("send"), WTEXT("\uFFFD"))}},
+        {"Shift-JIS: names, values, and a header that was UTF-8 too",
+         "[\x8E\xC0\x8Ds]\r\n\x83L\x81[=C:\\\x91\x97\x8E\xF3\x90M\\done.exe|\x88\xF8\x90\x94\r\n",
+         {WTEXT("実行")},
+         {Found(WTEXT("実行"), WTEXT("キー"), WTEXT("C:\\送受信\\done.exe|引数"))}},
+        {"Shift-JIS line of 1024 characters cut to 1023, next line intact",
+         "[exec]\nbefore=" + Repeat2("\x82\xA0", 1017) + "\nafter=\x82\xA0\n",
+         {WTEXT("exec")},
+         {Found(WTEXT("exec"), WTEXT("before"), WRepeat(u'\u3042', 1016)),
+          Found(WTEXT("exec"), WTEXT("after"), WTEXT("あ"))}},
+        {"UTF-16LE with its byte-order mark, CR LF",
+         "\xFF\xFE[\0e\0x\0e\0c\0]\0\r\0\n\0a\0=\0B0\r\0\n\0"s,
+         {WTEXT("exec")},
+         {Found(WTEXT("exec"), WTEXT("a"), WTEXT("あ"))}},
+        {"UTF-16BE with its byte-order mark",
+         "\xFE\xFF\0[\0e\0x\0e\0c\0]\0\n\0a\0=0B"s,
+         {WTEXT("exec")},
+         {Found(WTEXT("exec"), WTEXT("a"), WTEXT("あ"))}},
     };
 }
 
@@ -249,16 +286,37 @@ TEST_F(ProfileLookupTest, LongNameInFailureIsNeverCut)
 // file still counts as present, so no default is written over it.
 TEST_F(ProfileLookupTest, ReadErrorKeepsWholeLinesBeforeIt)
 {
-    // The first read of 64 KiB ends inside the padding line; the second read fails.
-    WriteIni("[exec]\nbefore=x\npad=" + Repeat('p', 70000) + "\nafter=y\n");
-    Phone().Fail("ReadFile", 2);
+    for (const std::string encoding : {"", "\xFF\xFE", "\x82\xA0\n"}) {
+        SCOPED_TRACE(encoding);
+        Phone().Reset();
+        PlaceProgramIn(Folder());
+        // The first read of 64 KiB ends inside the padding line; the second read fails.
+        std::string text = "[exec]\nbefore=x\npad=" + Repeat('p', 70000) + "\nafter=y\n";
+        if (encoding == "\xFF\xFE") {
+            text = Utf16Le(text);
+        }
+        WriteIni(encoding + text);
+        Phone().Fail("ReadFile", 2);
+        const Profile profile(Instance());
+        EXPECT_FALSE(profile.FileMissing());
+        EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("before")), WTEXT("x"));
+        EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("pad"))),
+                  WTEXT("キー[pad]が見つかりません。"));
+        EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("after"))),
+                  WTEXT("キー[after]が見つかりません。"));
+        EXPECT_EQ(Phone().OpenHandles("file"), 0U);
+    }
+}
+
+// Without the code page (a phone set up for another language) a file that is not UTF-8 still
+// reads: its ASCII as it is, every other byte as U+FFFD.
+TEST_F(ProfileLookupTest, PhoneWithoutTheCodePageStillReadsTheAscii)
+{
+    WriteIni("[exec]\r\nbefore=\\\x91\x97\\a.exe\r\nafter=b.exe\r\n");
+    Phone().Fail("MultiByteToWideChar");
     const Profile profile(Instance());
-    EXPECT_FALSE(profile.FileMissing());
-    EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("before")), WTEXT("x"));
-    EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("pad"))), WTEXT("キー[pad]が見つかりません。"));
-    EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("after"))),
-              WTEXT("キー[after]が見つかりません。"));
-    EXPECT_EQ(Phone().OpenHandles("file"), 0U);
+    EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("before")), WTEXT("\\\uFFFD\uFFFD\\a.exe"));
+    EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("after")), WTEXT("b.exe"));
 }
 
 TEST_F(ProfileLookupTest, ReadErrorAtFirstReadGivesEmptyPresentProfile)

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/runner/scenario.h"
 
@@ -79,6 +82,15 @@ TEST(ScenarioFields, ProfileContentIsTakenByteForByte)
     const Scenario scenario =
         ParseScenario(R"({"profile": {"content": "[exec]\r\nsend=\u9001\r\n"}})", "c.json");
     EXPECT_EQ(scenario.profile.content, "[exec]\r\nsend=\xE9\x80\x81\r\n");
+    for (const auto& [base64, bytes] :
+         std::vector<std::pair<std::string, std::string>>{{"", ""},
+                                                          {"//5bAA==", std::string("\xFF\xFE[\0", 4)},
+                                                          {"gqA=", "\x82\xA0"},
+                                                          {"gqCC", "\x82\xA0\x82"}}) {
+        EXPECT_EQ(ParseScenario(R"({"profile": {"base64": ")" + base64 + "\"}}", "b.json").profile.content,
+                  bytes)
+            << base64;
+    }
 }
 
 struct BadScenario {
@@ -124,7 +136,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{R"({"front": {"program": "x.exe", "window": "compose"}})", "/front/window",
                     "array of window classes"},
         BadScenario{R"({"profile": {"state": "absent", "lines": []}})", "/profile", "no content"},
-        BadScenario{R"({"profile": {"lines": [], "content": ""}})", "/profile/content", "not both"},
+        BadScenario{R"({"profile": {"lines": [], "content": ""}})", "/profile/content", "only one of them"},
+        BadScenario{R"({"profile": {"content": "", "base64": ""}})", "/profile/base64", "only one of them"},
+        BadScenario{R"({"profile": {"base64": "gqA"}})", "/profile/base64", "groups of four"},
+        BadScenario{R"({"profile": {"base64": "gq-="}})", "/profile/base64", "\"-\" at 2 is not a base64"},
+        BadScenario{R"({"profile": {"state": "absent", "base64": ""}})", "/profile", "no content"},
         BadScenario{R"({"profile": {"lines": ["a", 2]}})", "/profile/lines/1", "expected a string"},
         BadScenario{R"({"stores": {}})", "/stores", "expected an array of stores"},
         BadScenario{R"({"stores": [{"outbox": []}]})", "/stores/0", "needs a \"name\""},

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/default_profile.h"
@@ -51,6 +52,32 @@ std::optional<WString> FailureOf(const Profile& profile, WStringView section, WS
     return std::nullopt;
 }
 
+// "\\Storage Card\\送受信\\done.exe" as UTF-8, as Shift-JIS and as the program's text.
+const std::string kDoneUtf8 = "\\Storage Card\\\xE9\x80\x81\xE5\x8F\x97\xE4\xBF\xA1\\done.exe";
+const std::string kDoneShiftJis = "\\Storage Card\\\x91\x97\x8E\xF3\x90M\\done.exe";
+const WString kDone = WTEXT("\\Storage Card\\送受信\\done.exe");
+
+std::string Utf16Bytes(WStringView text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const WCHAR unit : text) {
+        const auto high = static_cast<char>(unit >> 8U);
+        const auto low = static_cast<char>(unit & 0xFFU);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+std::string Repeated(std::string_view text, std::size_t count)
+{
+    std::string repeated;
+    for (std::size_t i = 0; i < count; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 TEST_F(ModuleProfile, LiesBesideTheModuleAndReadsItsLines)
 {
     struct Case {
@@ -77,6 +104,21 @@ TEST_F(ModuleProfile, LiesBesideTheModuleAndReadsItsLines)
          WString(1016, 'a')},
         {"read past a 64 KiB chunk", "[exec]\npad=" + std::string(70000, 'p') + "\nsend=late\n",
          WTEXT("send"), WTEXT("late")},
+        // The same hook in a folder with a Japanese name, as each of the phone's editors saves it.
+        {"UTF-8 without a byte-order mark", "[exec]\r\nsend=" + kDoneUtf8 + "\r\n", WTEXT("send"), kDone},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF[exec]\r\nsend=" + kDoneUtf8 + "\r\n", WTEXT("send"),
+         kDone},
+        {"UTF-16LE", Utf16Bytes(WTEXT("[exec]\r\nsend=") + kDone + WTEXT("\r\n"), false), WTEXT("send"),
+         kDone},
+        {"UTF-16BE", Utf16Bytes(WTEXT("[exec]\r\nsend=") + kDone + WTEXT("\r\n"), true), WTEXT("send"),
+         kDone},
+        {"Shift-JIS", "[exec]\r\n# \x91\x97\x8E\xF3\x90M\r\nsend=" + kDoneShiftJis + "\r\n", WTEXT("send"),
+         kDone},
+        {"Shift-JIS line of 1024 characters cut to 1023",
+         "[exec]\nbefore=" + Repeated("\x82\xA0", 1017) + "\nafter=z\n", WTEXT("before"),
+         WString(1016, static_cast<WCHAR>(0x3042))},
+        {"Shift-JIS lead byte before a line feed", "[exec]\nbefore=\x82\nafter=z\n", WTEXT("after"),
+         WTEXT("z")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
