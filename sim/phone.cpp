@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace sim {
@@ -125,13 +126,69 @@ std::vector<TraceEvent> Phone::TraceOf(const std::string& what) const
     return found;
 }
 
+namespace {
+
+void RequireInjectable(const std::string& call)
+{
+    const auto& calls = Phone::InjectableCalls();
+    if (std::find(calls.begin(), calls.end(), call) == calls.end()) {
+        throw std::logic_error("\"" + call + "\" is not a call the simulated phone can fail");
+    }
+}
+
+}  // namespace
+
+const std::vector<std::string>& Phone::InjectableCalls()
+{
+    static const std::vector<std::string> calls = {
+        "AppendMenuW",
+        "CoInitializeEx",
+        "CreateFileW",
+        "CreateMutexW",
+        "CreatePopupMenu",
+        "CreateToolhelp32Snapshot",
+        "CreateWindowExW",
+        "GetClassNameW",
+        "GetMessageW",
+        "GetModuleFileNameW",
+        "HrGetOneProp",
+        "HrSetOneProp",
+        "IMAPIFolder::GetContentsTable",
+        "IMAPIProp::GetProps",
+        "IMAPIProp::SetProps",
+        "IMAPISession::GetMsgStoresTable",
+        "IMAPISession::OpenEntry",
+        "IMAPISession::OpenMsgStore",
+        "IMAPITable::GetRowCount",
+        "IMAPITable::QueryRows",
+        "IMAPITable::SeekRow",
+        "IMAPITable::SetColumns",
+        "IMsgStore::OpenEntry",
+        "MAPIInitialize",
+        "MAPILogonEx",
+        "PostMessageW",
+        "Process32FirstW",
+        "Process32NextW",
+        "ReadFile",
+        "RegOpenKeyExW",
+        "RegisterClassW",
+        "SetTimer",
+        "ShellExecuteExW",
+        "TrackPopupMenuEx",
+        "WriteFile",
+    };
+    return calls;
+}
+
 void Phone::Fail(const std::string& call, int nth)
 {
+    RequireInjectable(call);
     failAt_[call] = nth;
 }
 
 bool Phone::ShouldFail(const std::string& call)
 {
+    RequireInjectable(call);
     const int count = ++calls_[call];
     const auto plan = failAt_.find(call);
     return plan != failAt_.end() && (plan->second == 0 || plan->second == count);

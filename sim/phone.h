@@ -132,6 +132,9 @@ public:
     // Failure injection by call name: nth == 0 fails every call, otherwise only the nth.
     void Fail(const std::string& call, int nth = 0);
     bool ShouldFail(const std::string& call);
+    // Every call name a failure can be put at, in order. Asking ShouldFail or Fail about any
+    // other name throws, so that a new point of failure can't be left out of this list.
+    [[nodiscard]] static const std::vector<std::string>& InjectableCalls();
     [[nodiscard]] int CallCount(const std::string& call) const;
     // Every call name asked about so far, with how often: the points a failure can be put at.
     [[nodiscard]] const std::map<std::string, int>& CallCounts() const { return calls_; }
