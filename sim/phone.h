@@ -65,6 +65,12 @@ struct Window {
     std::vector<HWND> children;  // in order: the first is what GetWindow(GW_CHILD) answers
     DWORD processId = 0;
     RECT rect{};
+    // As the program's CreateWindowExW gave them; another program's window is plain.
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LPVOID createParam = nullptr;
     WNDPROC proc = nullptr;  // set for the program's own windows only
     bool destroyed = false;
     std::vector<MSG> received;  // messages posted to another program's window
@@ -167,7 +173,9 @@ public:
     Window& AddWindow(const WString& className, DWORD processId, HWND parent = nullptr);
     Window* FindWindow(HWND handle);
     HWND foreground = nullptr;
-    std::map<WString, WNDPROC> classes;  // the program's registered window classes
+    // The program's registered window classes, as registered (the names' pointers are the
+    // program's: compared, never read).
+    std::map<WString, WNDCLASSW> classes;
     [[nodiscard]] std::vector<HWND> WindowsInCreationOrder() const;
 
     // The program's message queue and timers.
