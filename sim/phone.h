@@ -139,7 +139,7 @@ public:
     void Fail(const std::string& call, int nth = 0);
     bool ShouldFail(const std::string& call);
     // Every call name a failure can be put at, in order. Asking ShouldFail or Fail about any
-    // other name throws, so that a new point of failure can't be left out of this list.
+    // other name ends the process, so that a new point of failure can't be left off this list.
     [[nodiscard]] static const std::vector<std::string>& InjectableCalls();
     [[nodiscard]] int CallCount(const std::string& call) const;
     // Every call name asked about so far, with how often: the points a failure can be put at.
