@@ -428,9 +428,9 @@ class Case:
 
     def expect_control_window(self):
         """The program's hidden window as the phone stand-in saw it, from its own process, when the
-        request came: of the class "HIDE_WINDOW" (class style CS_HREDRAW | CS_VREDRAW, the white
-        stock brush), made with style 0 at 0,0 and 0 by 0, so hidden, top level and unowned, and
-        titled with the program's full path."""
+        request came: of the class "HIDE_WINDOW" (class style CS_HREDRAW | CS_VREDRAW), made with
+        style 0 at 0,0 and 0 by 0, so hidden, top level and unowned, and titled with the program's
+        full path. Answers the white stock brush's handle as that process has it."""
         records = [e.detail for e in self.phone_events("control")]
         expect(len(records) == 1, f"the phone should have seen the program's window once: {records}")
         fields, title = records[0].split(" title=", 1)
