@@ -5,18 +5,85 @@
 # unit tests, quillet.exe itself end to end and the packages, under Wine, and the device table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The expected timelines are compared here, never written: an update asked for by the caller's
+# environment would rewrite them and pass.
+unset QUILLET_UPDATE_TIMELINES
 scripts/setup.sh
 jobs=${QUILLET_JOBS:-2}
 export QUILLET_JOBS=$jobs
 
-# Runs ctest and adds the tests it ran to the total printed at the end; a failure stops here.
+# Tests that may be skipped (ctest names, as extended regular expressions). Any other skip fails
+# the run: a test that skipped itself proves no more than one that was never registered.
+declared_skips=()
+
+# The tests each suite holds today, as floors: a suite that drops out, because a tool it needs
+# was not found or its folder was left out, finds fewer. Raise them as tests are added.
+native_tests=372
+win_tests_x86_64=16
+win_tests_i686=17
+# One e2e case per case the driver knows, and the prefix they share.
+e2e_tests=$(($(python3 wine/e2e/run_e2e.py --list | wc -l) + 1))
+
+# run_suite NAME BUILD MINIMUM LABELS [CTEST ARGUMENTS...]: runs ctest in BUILD and adds what it
+# ran to the totals printed at the end. Fails when a test fails, when one of LABELS (blank
+# separated) carries no test, when fewer than MINIMUM tests are found, and on any skip that is
+# not declared above.
 passed=0
-run_ctest() {
-  local log
-  log=$(mktemp)
-  ctest "$@" | tee "$log"
-  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)))
-  rm -f "$log"
+skipped=0
+run_suite() {
+  local name=$1 build=$2 minimum=$3 labels=$4
+  shift 4
+  local registered label
+  registered=$(ctest --test-dir "$build" --print-labels | sed -n 's/^  *//p')
+  for label in $labels; do
+    if ! grep -qx -- "$label" <<<"$registered"; then
+      echo "$name: no test carries the label \"$label\" in $build" >&2
+      exit 1
+    fi
+  done
+  local junit found ran skips
+  junit=$(mktemp --suffix=.xml)
+  ctest --test-dir "$build" --no-tests=error --output-junit "$junit" "$@"
+  { read -r found ran; skips=$(cat); } < <(ctest_tally "$junit")
+  rm -f "$junit"
+  if [ "$found" -lt "$minimum" ]; then
+    echo "$name: $found tests found, at least $minimum expected" >&2
+    exit 1
+  fi
+  local skip pattern declared
+  for skip in $skips; do
+    declared=no
+    for pattern in "${declared_skips[@]}"; do
+      if [[ $skip =~ ^($pattern)$ ]]; then declared=yes; fi
+    done
+    if [ "$declared" = no ]; then
+      echo "$name: $skip was skipped, and no such skip is declared" >&2
+      exit 1
+    fi
+  done
+  passed=$((passed + ran))
+  skipped=$((skipped + found - ran))
+  echo "$name: $ran passed, $((found - ran)) skipped (declared), of $found found"
+}
+
+# From ctest's JUnit file, on one line the number of tests found and the number that ran and
+# passed; then the names of those skipped, one a line. A GoogleTest case that skipped itself is
+# counted as skipped even where ctest took it for passed.
+ctest_tally() {
+  python3 -c '
+import sys
+import xml.etree.ElementTree as ElementTree
+
+found, ran, skips = 0, 0, []
+for case in ElementTree.parse(sys.argv[1]).getroot().iter("testcase"):
+    found += 1
+    if case.get("status") == "run" and "[  SKIPPED ]" not in (case.findtext("system-out") or ""):
+        ran += 1
+    elif case.get("status") != "fail":
+        skips.append(case.get("name"))
+print(found, ran)
+print("\n".join(skips))
+' "$1"
 }
 
 echo "== format"
@@ -25,7 +92,7 @@ git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 echo "== native, sanitized"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BENCHMARKS=OFF
 cmake --build build-test -j"$jobs"
-run_ctest --test-dir build-test --output-on-failure -j"$jobs"
+run_suite native build-test "$native_tests" "win" --output-on-failure -j"$jobs"
 
 echo "== lint (program code)"
 TIDY_BUILD=build-test scripts/tidy.sh
@@ -37,21 +104,30 @@ echo "== valgrind: the default run"
 scripts/valgrind-sim.sh >/dev/null
 
 # One MinGW-w64 build: its Windows unit tests (and, at the device's word size, the device
-# table), quillet.exe end to end, and its package, under Wine.
+# table), quillet.exe end to end, and its package, under Wine. QUILLET_REQUIRE_SUITES makes a
+# suite that could not be registered (no Wine, no Python) stop the configuration.
 windows_build() {
-  local toolchain=$1 build=$2
+  local toolchain=$1 build=$2 win_tests=$3 win_labels=$4
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain.cmake" -DQUILLET_TESTS=ON
+    -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain.cmake" -DQUILLET_TESTS=ON -DQUILLET_REQUIRE_SUITES=ON
   cmake --build "$build" -j"$jobs"
-  run_ctest --test-dir "$build" -L win --output-on-failure -j"$jobs"
-  run_ctest --test-dir "$build" -L e2e --output-on-failure
+  run_suite "$toolchain, unit" "$build" "$win_tests" "$win_labels" -L win --output-on-failure -j"$jobs"
+  run_suite "$toolchain, e2e" "$build" "$e2e_tests" "e2e hardening" -L e2e --output-on-failure
   cmake --build "$build" --target package
 }
 
 echo "== windows, x86_64: unit tests, quillet.exe end to end, and the package, under Wine"
-windows_build mingw-w64-x86_64 build-win
+windows_build mingw-w64-x86_64 build-win "$win_tests_x86_64" "win package"
 
 echo "== windows, i686: the same under Wine's 32-bit support, and the device table"
-windows_build mingw-w64-i686 build-win32
+windows_build mingw-w64-i686 build-win32 "$win_tests_i686" "win package device"
 
-echo "total: $passed passed, 0 failed"
+echo "== the expected timelines are as committed"
+git diff --exit-code -- 'scenarios/*.timeline'
+untracked=$(git ls-files --others --exclude-standard -- 'scenarios/*.timeline')
+if [ -n "$untracked" ]; then
+  echo "timelines written by the run: $untracked" >&2
+  exit 1
+fi
+
+echo "total: $passed passed, $skipped skipped (declared), 0 failed"

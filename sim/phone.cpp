@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace sim {
@@ -126,13 +128,73 @@ std::vector<TraceEvent> Phone::TraceOf(const std::string& what) const
     return found;
 }
 
+namespace {
+
+// A name off the list is a fault of the phone itself. It ends the process: an exception could
+// be taken by the program's own catch at its window procedure and pass for a failed call.
+void RequireInjectable(const std::string& call)
+{
+    const auto& calls = Phone::InjectableCalls();
+    if (std::find(calls.begin(), calls.end(), call) == calls.end()) {
+        std::fprintf(stderr, "\"%s\" is not on the list of calls the simulated phone can fail\n",
+                     call.c_str());
+        std::abort();
+    }
+}
+
+}  // namespace
+
+const std::vector<std::string>& Phone::InjectableCalls()
+{
+    static const std::vector<std::string> calls = {
+        "AppendMenuW",
+        "CoInitializeEx",
+        "CreateFileW",
+        "CreateMutexW",
+        "CreatePopupMenu",
+        "CreateToolhelp32Snapshot",
+        "CreateWindowExW",
+        "GetClassNameW",
+        "GetMessageW",
+        "GetModuleFileNameW",
+        "HrGetOneProp",
+        "HrSetOneProp",
+        "IMAPIFolder::GetContentsTable",
+        "IMAPIProp::GetProps",
+        "IMAPIProp::SetProps",
+        "IMAPISession::GetMsgStoresTable",
+        "IMAPISession::OpenEntry",
+        "IMAPISession::OpenMsgStore",
+        "IMAPITable::GetRowCount",
+        "IMAPITable::QueryRows",
+        "IMAPITable::SeekRow",
+        "IMAPITable::SetColumns",
+        "IMsgStore::OpenEntry",
+        "MAPIInitialize",
+        "MAPILogonEx",
+        "PostMessageW",
+        "Process32FirstW",
+        "Process32NextW",
+        "ReadFile",
+        "RegOpenKeyExW",
+        "RegisterClassW",
+        "SetTimer",
+        "ShellExecuteExW",
+        "TrackPopupMenuEx",
+        "WriteFile",
+    };
+    return calls;
+}
+
 void Phone::Fail(const std::string& call, int nth)
 {
+    RequireInjectable(call);
     failAt_[call] = nth;
 }
 
 bool Phone::ShouldFail(const std::string& call)
 {
+    RequireInjectable(call);
     const int count = ++calls_[call];
     const auto plan = failAt_.find(call);
     return plan != failAt_.end() && (plan->second == 0 || plan->second == count);

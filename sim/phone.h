@@ -71,6 +71,12 @@ struct Window {
     std::vector<HWND> children;  // in order: the first is what GetWindow(GW_CHILD) answers
     DWORD processId = 0;
     RECT rect{};
+    // As the program's CreateWindowExW gave them; another program's window is plain.
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LPVOID createParam = nullptr;
     WNDPROC proc = nullptr;  // set for the program's own windows only
     bool destroyed = false;
     std::vector<MSG> received;  // messages posted to another program's window
@@ -138,6 +144,9 @@ public:
     // Failure injection by call name: nth == 0 fails every call, otherwise only the nth.
     void Fail(const std::string& call, int nth = 0);
     bool ShouldFail(const std::string& call);
+    // Every call name a failure can be put at, in order. Asking ShouldFail or Fail about any
+    // other name ends the process, so that a new point of failure can't be left off this list.
+    [[nodiscard]] static const std::vector<std::string>& InjectableCalls();
     [[nodiscard]] int CallCount(const std::string& call) const;
     // Every call name asked about so far, with how often: the points a failure can be put at.
     [[nodiscard]] const std::map<std::string, int>& CallCounts() const { return calls_; }
@@ -170,7 +179,9 @@ public:
     Window& AddWindow(const WString& className, DWORD processId, HWND parent = nullptr);
     Window* FindWindow(HWND handle);
     HWND foreground = nullptr;
-    std::map<WString, WNDPROC> classes;  // the program's registered window classes
+    // The program's registered window classes, as registered (the names' pointers are the
+    // program's: compared, never read).
+    std::map<WString, WNDCLASSW> classes;
     [[nodiscard]] std::vector<HWND> WindowsInCreationOrder() const;
 
     // The program's message queue and timers.

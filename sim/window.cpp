@@ -63,7 +63,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass)
     } else if (phone.classes.contains(name)) {
         phone.lastError = ERROR_CLASS_ALREADY_EXISTS;
     } else {
-        phone.classes[name] = windowClass->lpfnWndProc;
+        phone.classes[name] = *windowClass;
         atom = static_cast<ATOM>(0xC000 + phone.classes.size());
     }
     phone.Record("program", "RegisterClassW",
@@ -73,8 +73,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass)
 }
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU /*menu*/, HINSTANCE /*instance*/,
-                     LPVOID /*param*/)
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
     auto& phone = Phone::Get();
     const WString name = className;
@@ -90,8 +89,13 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     sim::Window& window = phone.AddWindow(name, sim::kProgramProcessId, parent);
     window.title = windowName != nullptr ? windowName : WTEXT("");
-    window.proc = registered->second;
+    window.proc = registered->second.lpfnWndProc;
     window.rect = RECT{x, y, x + width, y + height};
+    window.style = style;
+    window.exStyle = exStyle;
+    window.menu = menu;
+    window.instance = instance;
+    window.createParam = param;
     HWND handle = window.handle;
     phone.Record("program", "CreateWindowExW", call + " -> " + Hex(handle) + " (sends WM_CREATE)");
     if (Send(window, WM_NCCREATE, 0, 0) == 0 || Send(*phone.FindWindow(handle), WM_CREATE, 0, 0) == -1) {

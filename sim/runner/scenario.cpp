@@ -14,6 +14,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "sim/phone.h"
+
 namespace runner {
 
 namespace {
@@ -522,42 +524,7 @@ Scenario DefaultScenario()
 
 const std::vector<std::string>& InjectableCalls()
 {
-    static const std::vector<std::string> calls = {
-        "AppendMenuW",
-        "CoInitializeEx",
-        "CreateFileW",
-        "CreateMutexW",
-        "CreatePopupMenu",
-        "CreateToolhelp32Snapshot",
-        "CreateWindowExW",
-        "GetClassNameW",
-        "GetMessageW",
-        "GetModuleFileNameW",
-        "HrGetOneProp",
-        "HrSetOneProp",
-        "IMAPIFolder::GetContentsTable",
-        "IMAPISession::GetMsgStoresTable",
-        "IMAPISession::OpenEntry",
-        "IMAPISession::OpenMsgStore",
-        "IMAPITable::GetRowCount",
-        "IMAPITable::QueryRows",
-        "IMAPITable::SeekRow",
-        "IMAPITable::SetColumns",
-        "IMsgStore::OpenEntry",
-        "MAPIInitialize",
-        "MAPILogonEx",
-        "PostMessageW",
-        "Process32FirstW",
-        "Process32NextW",
-        "ReadFile",
-        "RegOpenKeyExW",
-        "RegisterClassW",
-        "SetTimer",
-        "ShellExecuteExW",
-        "TrackPopupMenuEx",
-        "WriteFile",
-    };
-    return calls;
+    return sim::Phone::InjectableCalls();
 }
 
 }  // namespace runner

@@ -2,6 +2,8 @@
 // waits, and how a run ends whatever fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "app/send_sequence.h"
@@ -199,6 +201,54 @@ TEST_F(WholeRun, CreationFailuresEndWithZeroAndDoNothing)
         EXPECT_EQ(sim::TheMessaging().leftKeyClicks, 0);
         EXPECT_FALSE(StatusWritten());
         EXPECT_TRUE(Started().empty());
+    }
+}
+
+// The class and the window as the platform got them. The window stays hidden and empty, so the
+// window in front when the program started stays in front while it works.
+TEST_F(WholeRun, ControlWindowIsAHiddenEmptyTopLevelWindowOfItsOwnClass)
+{
+    WriteIni(kFullProfile);
+    const auto instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x10000});  // NOLINT
+    WString commandLine;
+    ASSERT_EQ(WinMain(instance, nullptr, commandLine.data(), 0), kExitDone);
+    const WNDCLASSW& windowClass = Phone().classes.at(u"HIDE_WINDOW");
+    const auto made = Phone().WindowsInCreationOrder();
+    const auto own = std::find_if(made.begin(), made.end(), [](HWND handle) {
+        return Phone().FindWindow(handle)->processId == sim::kProgramProcessId;
+    });
+    ASSERT_NE(own, made.end());
+    const sim::Window& window = *Phone().FindWindow(*own);
+    struct Field {
+        const char* name;
+        std::uintptr_t got;
+        std::uintptr_t expected;
+    };
+    const auto value = [](auto pointer) { return reinterpret_cast<std::uintptr_t>(pointer); };  // NOLINT
+    for (const Field& field : {
+             Field{"class style", windowClass.style, CS_HREDRAW | CS_VREDRAW},
+             Field{"class procedure", value(windowClass.lpfnWndProc), value(&ControlWindowProc)},
+             Field{"class extra bytes", static_cast<std::uintptr_t>(windowClass.cbClsExtra), 0},
+             Field{"window extra bytes", static_cast<std::uintptr_t>(windowClass.cbWndExtra), 0},
+             Field{"class instance", value(windowClass.hInstance), value(instance)},
+             Field{"icon", value(windowClass.hIcon), 0},
+             Field{"cursor", value(windowClass.hCursor), 0},
+             Field{"background", value(windowClass.hbrBackground), value(GetStockObject(WHITE_BRUSH))},
+             Field{"menu name", value(windowClass.lpszMenuName), 0},
+             Field{"window class", window.className == u"HIDE_WINDOW", 1},
+             Field{"extended style", window.exStyle, 0},
+             Field{"style", window.style, 0},
+             Field{"left", static_cast<std::uintptr_t>(window.rect.left), 0},
+             Field{"top", static_cast<std::uintptr_t>(window.rect.top), 0},
+             Field{"width", static_cast<std::uintptr_t>(window.rect.right - window.rect.left), 0},
+             Field{"height", static_cast<std::uintptr_t>(window.rect.bottom - window.rect.top), 0},
+             Field{"parent", value(window.parent), 0},
+             Field{"menu", value(window.menu), 0},
+             Field{"window instance", value(window.instance), value(instance)},
+             Field{"creation parameter", value(window.createParam), 0},
+             Field{"title is the module's path", window.title == Phone().moduleFileName, 1},
+         }) {
+        EXPECT_EQ(field.got, field.expected) << field.name;
     }
 }
 

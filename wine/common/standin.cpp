@@ -163,6 +163,17 @@ bool StopRequested()
     return FileExists(StatePath(L"stop"));
 }
 
+int SettleRequested(int& answered)
+{
+    const std::vector<std::wstring> lines = ReadLines(StatePath(L"settle"));
+    const int request = lines.empty() ? 0 : std::wcstol(lines.front().c_str(), nullptr, 10);
+    if (request <= answered) {
+        return 0;
+    }
+    answered = request;
+    return request;
+}
+
 Options::Options(const wchar_t* commandLine)
 {
     int count = 0;

@@ -43,6 +43,11 @@ bool FileExists(const std::wstring& file);
 // The driver asks every stand-in to end by creating this file.
 bool StopRequested();
 
+// The driver asks every stand-in that still runs to say when it has caught up with everything
+// done before the request, by writing a request number to the file "settle". Answers the number
+// when it is greater than answered (and sets answered to it), otherwise 0.
+int SettleRequested(int& answered);
+
 // "--name value" pairs of the command line; a name without a value maps to "1".
 class Options {
 public:

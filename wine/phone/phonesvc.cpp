@@ -11,12 +11,25 @@
 // registry reports no change when a value is set to what it already holds, so --acknowledge N
 // has the phone turn the request into N as soon as it takes it up, the way a phone may mark the
 // exchange as running: a later write of 1 then shows.
+//
+// Two more records serve the driver. When a request arrives, the program that made it is polling
+// with its hidden window up: "control" records that window as this other process sees it. When
+// the driver asks the parties to stop, which it does only once the program has exited, "quiet"
+// records how many hook programs are still running once none is left (or the wait gave up): the
+// program starts hooks only while it runs, so after "quiet hooks=0" none can still start or record.
+// A settle request while the program runs is answered the same way, as "settled N hooks=...".
 #include <windows.h>
 
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
+#include <array>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "common/standin.h"
 
@@ -25,6 +38,7 @@ namespace {
 constexpr wchar_t kKey[] = L"Software\\Sharp\\PhoneStatus";
 constexpr wchar_t kValue[] = L"Status15";
 constexpr DWORD kPollMs = 5;
+constexpr long long kQuietPatienceMicroseconds = 8 * 1000000LL;  // inside the driver's wait for a party
 
 std::wstring logFile;
 
@@ -118,6 +132,8 @@ private:
 // Set while an exchange runs.
 std::optional<WriteWatch> watch;
 
+void AnswerSettle();
+
 // Waits for the given number of milliseconds, or until the driver asks the stand-in to stop.
 // Answers false when stopped.
 bool Wait(DWORD milliseconds)
@@ -130,6 +146,7 @@ bool Wait(DWORD milliseconds)
         if (watch) {
             watch->Check();
         }
+        AnswerSettle();
         Sleep(kPollMs);
     }
     return true;
@@ -143,6 +160,102 @@ bool WaitForFile(const std::wstring& file)
         }
     }
     return true;
+}
+
+std::string Hex(unsigned long long value)
+{
+    std::array<char, 24> text{'0', 'x'};
+    const auto end = std::to_chars(text.data() + 2, text.data() + text.size(), value, 16).ptr;
+    return {text.data(), end};
+}
+
+struct SnapshotCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Snapshot = std::unique_ptr<void, SnapshotCloser>;
+
+// The executable names of the running processes with this process identifier (all, for 0).
+std::vector<std::wstring> ProcessNames(DWORD only = 0)
+{
+    std::vector<std::wstring> names;
+    const Snapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.get() == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (only == 0 || entry.th32ProcessID == only) {
+            names.emplace_back(entry.szExeFile);
+        }
+    }
+    return names;
+}
+
+int HookProcesses()
+{
+    int count = 0;
+    for (const std::wstring& name : ProcessNames()) {
+        count += lstrcmpiW(name.c_str(), L"hookrec.exe") == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+// Waits until no hook program runs any more, or gives up; answers how many are left.
+int HooksLeftWhenQuiet()
+{
+    const long long until = standin::NowMicroseconds() + kQuietPatienceMicroseconds;
+    int running = HookProcesses();
+    while (running != 0 && standin::NowMicroseconds() < until) {
+        Sleep(kPollMs);
+        running = HookProcesses();
+    }
+    return running;
+}
+
+// A settle request is answered once no hook program runs: one the program started before the
+// request has recorded itself by then.
+void AnswerSettle()
+{
+    static int settled = 0;
+    if (const int request = standin::SettleRequested(settled); request != 0) {
+        Log("settled", std::to_string(request) + " hooks=" + std::to_string(HooksLeftWhenQuiet()));
+    }
+}
+
+// The program's hidden window as another process sees it: its process, the class's style, its
+// own styles, place and size (beside the smallest the platform lets such a window be), its
+// visibility, parent and owner, and last its title. A class's background can't be read from
+// another process under Wine: the white stock brush, the same in every process, is recorded for
+// the driver to hold against the program's own registration.
+void RecordControlWindow()
+{
+    HWND window = FindWindowW(L"HIDE_WINDOW", nullptr);
+    if (window == nullptr) {
+        Log("control", "none");
+        return;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    const std::vector<std::wstring> names = ProcessNames(process);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    std::array<wchar_t, MAX_PATH + 1> title{};
+    GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
+    const auto white = reinterpret_cast<ULONG_PTR>(GetStockObject(WHITE_BRUSH));
+    Log("control", "process=" + standin::Utf8(names.empty() ? L"?" : names.front()) +
+                       " classstyle=" + Hex(GetClassLongW(window, GCL_STYLE)) + " white=" + Hex(white) +
+                       " style=" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) +
+                       " exstyle=" + Hex(static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE))) +
+                       " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+                       std::to_string(rect.right) + "," + std::to_string(rect.bottom) +
+                       " mintrack=" + std::to_string(GetSystemMetrics(SM_CXMINTRACK)) + "," +
+                       std::to_string(GetSystemMetrics(SM_CYMINTRACK)) +
+                       " visible=" + (IsWindowVisible(window) ? "yes" : "no") +
+                       " toplevel=" + (GetAncestor(window, GA_PARENT) == GetDesktopWindow() ? "yes" : "no") +
+                       " owner=" + Hex(reinterpret_cast<ULONG_PTR>(GetWindow(window, GW_OWNER))) +
+                       " title=" + standin::Utf8(title.data()));
 }
 
 // Sends what waits in every store's Outbox: the Outbox files are emptied.
@@ -231,6 +344,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR /*com
         DWORD status = 0;
         if (mode != L"absent" && ReadStatus(status)) {
             Log("written", std::to_string(static_cast<LONG>(status)));
+            RecordControlWindow();
             if (!Exchange(mode, exchangeMs, acknowledge)) {
                 break;
             }
@@ -239,12 +353,16 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR /*com
             break;
         }
     }
-    // The program never creates the key: record whether it is there at the end.
+    Log("quiet", "hooks=" + std::to_string(HooksLeftWhenQuiet()));
+    // The program never creates the key: record whether it is there at the end, and a value
+    // left in it (one the program wrote that was never taken up).
     HKEY key = nullptr;
     const bool present = RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
     if (present) {
         RegCloseKey(key);
     }
-    Log("end", present ? "key=present" : "key=absent");
+    DWORD status = 0;
+    const std::string value = ReadStatus(status) ? std::to_string(static_cast<LONG>(status)) : "none";
+    Log("end", present ? "key=present value=" + value : "key=absent");
     return 0;
 }

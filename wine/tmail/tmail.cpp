@@ -189,9 +189,15 @@ void WatchForMenu()
 }
 
 // The end of the stand-in's life: when the driver asks, or at the latest after --life seconds.
+// A timer message comes only when no posted message waits, so a settle request answered here
+// comes after every message posted before it was made.
 void Tick()
 {
     WatchForMenu();
+    static int settled = 0;
+    if (const int request = standin::SettleRequested(settled); request != 0) {
+        Log("settled", std::to_string(request));
+    }
     if (standin::StopRequested() || standin::NowMicroseconds() - startedAt > settings.lifeMicroseconds) {
         if (mainWindow != nullptr) {
             DestroyWindow(mainWindow);
