@@ -172,6 +172,7 @@ const std::vector<std::string>& Phone::InjectableCalls()
         "IMsgStore::OpenEntry",
         "MAPIInitialize",
         "MAPILogonEx",
+        "MultiByteToWideChar",
         "PostMessageW",
         "Process32FirstW",
         "Process32NextW",

@@ -24,7 +24,13 @@ struct BaseScenario {
     bool profilePresent = true;
     bool phoneLeavesMail = false;
     bool phoneNeverFinishes = false;
+    const char* profile = hardening::kProfile;
 };
+
+// The hooks of the usual file after a section named in Shift-JIS ("送受信"), so that the file
+// is decoded through the code page.
+constexpr const char* kShiftJisProfile =
+    "[\x91\x97\x8e\xf3\x90\x4d]\n[exec]\nbefore=before.exe\nsend=send.exe|-q\nafter=after.exe\n";
 
 void PrintTo(const BaseScenario& base, std::ostream* out)
 {
@@ -40,6 +46,7 @@ const std::vector<BaseScenario> kSweep = {
     {"OtherProgramTouchLeft", u"/touchleft", Front::OtherProgram},
     {"MissingProfile", u"", Front::Compose, 0, false},
     {"PhoneNeverFinishes", u"", Front::Compose, 0, true, false, true},
+    {"ShiftJisProfile", u"", Front::Compose, 0, true, false, false, kShiftJisProfile},
 };
 
 // A failure put at one point: the nth call of its name fails; nth 0 fails every call.
@@ -58,7 +65,7 @@ protected:
     {
         Restart();
         if (base.profilePresent) {
-            WriteIni(hardening::kProfile);
+            WriteIni(base.profile);
         }
         if (base.phoneLeavesMail) {
             PhoneLeavesMail();
