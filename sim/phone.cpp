@@ -109,9 +109,9 @@ void Phone::Schedule(Millis delay, std::function<void()> action)
     events_.push_back({Now() + delay, eventOrder_++, std::move(action)});
 }
 
-void Phone::Record(std::string actor, std::string what, std::string detail)
+void Phone::Record(std::string actor, std::string what, Fields args, Fields result)
 {
-    trace_.push_back({Now(), std::move(actor), std::move(what), std::move(detail)});
+    trace_.push_back({Now(), std::move(actor), std::move(what), std::move(args), std::move(result)});
     if (onRecord) {
         onRecord(trace_.back());
     }
@@ -226,6 +226,26 @@ void Phone::RunDueEvents()
         events_.erase(due);
         action();
     }
+}
+
+bool Phone::RunRemainingEvents()
+{
+    while (!events_.empty()) {
+        const auto next = std::min_element(events_.begin(), events_.end(),
+                                           [](const Event& a, const Event& b) { return a.at < b.at; });
+        if (timeLimit_ && next->at > *timeLimit_) {
+            return false;
+        }
+        if (next->at > Now()) {
+            if (realTime_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(next->at - Now()));
+            } else {
+                virtualNow_ = next->at;
+            }
+        }
+        RunDueEvents();
+    }
+    return true;
 }
 
 bool Phone::NextMessage(MSG& msg)

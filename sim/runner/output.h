@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/phone.h"
+#include "sim/runner/diagram.h"
 #include "sim/runner/run.h"
 #include "sim/runner/scenario.h"
 #include "sim/runner/timeline.h"
@@ -20,11 +21,15 @@ public:
     void Print(const Line& line);
     // A platform call or action as the phone recorded it; printed with --verbose only.
     void Raw(const sim::TraceEvent& event);
+    // After the last step: the diagram, when one was asked for.
+    void Finish();
 
 private:
     std::ostream& out_;
     RunOptions options_;
     std::string folder_;
+    std::string description_;
+    Diagram diagram_;
 };
 
 // "  2.500 s" for 2500 ms.

@@ -62,9 +62,13 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline)
     auto commandLine = CommandLineBuffer(scenario.commandLine);
     try {
         const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
-        const sim::Millis end = Phone::Get().Now();
+        timeline.Exited(Phone::Get().Now(), code);
+        // The other parties go on after the program has gone: a draft that arrives late, an
+        // exchange that ends later, show what the program left behind.
+        if (!Phone::Get().RunRemainingEvents()) {
+            timeline.Stopped(scenario.timeLimit, true);
+        }
         LetHooksFinish(scenario);
-        timeline.Exited(end, code);
         return code;
     } catch (const sim::RunStopped& stopped) {
         timeline.Stopped(Phone::Get().Now(), stopped.reason == sim::RunStopped::Reason::TimeLimit);
@@ -93,6 +97,7 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     };
     const int code = CallWinMain(scenario, timeline);
     Phone::Get().onRecord = nullptr;
+    output.Finish();
     return code;
 }
 
@@ -104,7 +109,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     bool recordHooks = false;
     bool printDefault = false;
     std::string path;
-    app.add_flag("--json", options.json, "print one JSON object per line");
+    auto* json = app.add_flag("--json", options.json, "print one JSON object per line");
+    app.add_flag("--diagram", options.diagram, "print the run as a Mermaid sequence diagram")->excludes(json);
     app.add_flag("--verbose", options.verbose, "print every platform call as well");
     app.add_flag("--virtual-time", virtualTime, "run in virtual time, whatever the scenario says");
     app.add_flag("--record-hooks", recordHooks, "only record the hooks, whatever the scenario says");

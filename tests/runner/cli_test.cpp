@@ -136,7 +136,7 @@ TEST_F(CommandLine, VerboseAddsEveryCall)
     const Outcome plain = RunQuilletSim({path});
     const Outcome verbose = RunQuilletSim({"--verbose", path});
     EXPECT_EQ(plain.out.find(". GetMessageW"), std::string::npos);
-    EXPECT_NE(verbose.out.find(". GetMessageW WM_TIMER"), std::string::npos);
+    EXPECT_NE(verbose.out.find(". GetMessageW -> 1 message WM_TIMER"), std::string::npos);
     EXPECT_EQ(verbose.out.find((fs::temp_directory_path() / "quillet-sim-").string()), std::string::npos)
         << "the run's folder shows as <folder>";
 }

@@ -11,6 +11,7 @@
 
 #include "sim/mapi/store.h"
 #include "sim/runner/run.h"
+#include "sim/runner/scenario.h"
 
 namespace {
 
@@ -133,6 +134,40 @@ TEST(DefaultScenario, PrintsTheWholeSendReceive)
     scenario.realTime = false;
     scenario.startHooks = false;
     ExpectTimeline("default", RunAndPrint(scenario));
+}
+
+// Failures swept over the calls of a run whose first account store doesn't open: an
+// inspection is told as failed only where the program gave up (exit code 2, nothing asked of
+// the phone or started after it), never where it got through to an answer.
+TEST(ScenarioFiles, AnInspectionIsToldAsFailedOnlyWhereTheProgramGaveUp)
+{
+    const auto base =
+        runner::LoadScenario((ScenarioFolder() / "timeline-first-store-does-not-open.json").string());
+    for (const auto& call : runner::InjectableCalls()) {
+        for (int nth = 1; nth <= 9; ++nth) {
+            runner::Scenario scenario = base;
+            scenario.failures.push_back({call, nth});
+            std::ostringstream out;
+            const int code = runner::RunScenario(scenario, runner::RunOptions{true, false}, out);
+            std::istringstream lines(out.str());
+            std::string line;
+            bool failed = false;
+            while (std::getline(lines, line)) {
+                const auto step = nlohmann::json::parse(line);
+                const std::string event = step.value("event", "");
+                const std::string text = step.value("text", "");
+                if (failed && (event == "request" || event == "poll" ||
+                               (event == "hook" && !text.starts_with("starts no")))) {
+                    ADD_FAILURE() << call << " nth " << nth
+                                  << ": the run went on after a failed inspection: " << text;
+                }
+                failed = failed || (event == "inspection" && text.starts_with("the Outbox inspection fails"));
+            }
+            if (failed) {
+                EXPECT_EQ(code, 2) << call << " nth " << nth << " exits with " << code << "\n" << out.str();
+            }
+        }
+    }
 }
 
 TEST(ScenarioFiles, EachHasAnExpectedTimelineAndADescription)
