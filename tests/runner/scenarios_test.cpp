@@ -170,6 +170,40 @@ TEST(ScenarioFiles, AnInspectionIsToldAsFailedOnlyWhereTheProgramGaveUp)
     }
 }
 
+// docs/scenarios.md shows diagrams of some runs, each after a line "<!-- diagram: name -->"
+// naming its scenario ("default" for the built-in one in virtual time, hooks recorded); each
+// must be what quillet-sim --diagram prints for it.
+TEST(ScenarioFiles, TheDocsShowTheDiagramsTheToolPrints)
+{
+    std::istringstream docs(ReadAll(ScenarioFolder().parent_path() / "docs" / "scenarios.md"));
+    const std::string marker = "<!-- diagram: ";
+    std::string line;
+    int shown = 0;
+    while (std::getline(docs, line)) {
+        if (!line.starts_with(marker)) {
+            continue;
+        }
+        const std::string name = line.substr(marker.size(), line.find(" -->") - marker.size());
+        std::getline(docs, line);
+        ASSERT_EQ(line, "```mermaid") << name;
+        std::string diagram;
+        while (std::getline(docs, line) && line != "```") {
+            diagram += line + "\n";
+        }
+        runner::Scenario scenario = name == "default" ? runner::DefaultScenario()
+                                                      : runner::LoadScenario((ScenarioFolder() / (name + ".json")).string());
+        scenario.realTime = false;
+        scenario.startHooks = false;
+        runner::RunOptions options;
+        options.diagram = true;
+        std::ostringstream out;
+        runner::RunScenario(scenario, options, out);
+        EXPECT_EQ(diagram, out.str()) << "the diagram of " << name << " in docs/scenarios.md";
+        ++shown;
+    }
+    EXPECT_EQ(shown, 3) << "the default run, the menu's Outbox entry and mail left after the exchange";
+}
+
 TEST(ScenarioFiles, EachHasAnExpectedTimelineAndADescription)
 {
     for (const auto& name : ScenarioNames()) {
