@@ -190,8 +190,9 @@ TEST(ScenarioFiles, TheDocsShowTheDiagramsTheToolPrints)
         while (std::getline(docs, line) && line != "```") {
             diagram += line + "\n";
         }
-        runner::Scenario scenario = name == "default" ? runner::DefaultScenario()
-                                                      : runner::LoadScenario((ScenarioFolder() / (name + ".json")).string());
+        runner::Scenario scenario =
+            name == "default" ? runner::DefaultScenario()
+                              : runner::LoadScenario((ScenarioFolder() / (name + ".json")).string());
         scenario.realTime = false;
         scenario.startHooks = false;
         runner::RunOptions options;
