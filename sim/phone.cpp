@@ -63,6 +63,7 @@ void Phone::EndProgram()
 void Phone::ResetCore()
 {
     onRecord = nullptr;
+    keepTrace = true;
     lastError = 0;
     moduleFileName = WTEXT("/phone/Program Files/Quillet/quillet.exe");
     mutexes.clear();
@@ -111,7 +112,14 @@ void Phone::Schedule(Millis delay, std::function<void()> action)
 
 void Phone::Record(std::string actor, std::string what, Fields args, Fields result)
 {
-    trace_.push_back({Now(), std::move(actor), std::move(what), std::move(args), std::move(result)});
+    TraceEvent event{Now(), std::move(actor), std::move(what), std::move(args), std::move(result)};
+    if (!keepTrace) {
+        if (onRecord) {
+            onRecord(event);
+        }
+        return;
+    }
+    trace_.push_back(std::move(event));
     if (onRecord) {
         onRecord(trace_.back());
     }

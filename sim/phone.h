@@ -123,6 +123,9 @@ public:
     [[nodiscard]] std::vector<TraceEvent> TraceOf(const std::string& what) const;
     // Called for every event as it is recorded (the runner's live timeline).
     std::function<void(const TraceEvent&)> onRecord;
+    // Whether Trace() keeps the events; a reader that takes each as it comes (the runner)
+    // turns it off, so that a long run holds no trace. Reset turns it back on.
+    bool keepTrace = true;
 
     // Failure injection by call name: nth == 0 fails every call, otherwise only the nth.
     void Fail(const std::string& call, int nth = 0);

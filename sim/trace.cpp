@@ -116,6 +116,12 @@ WString TraceEvent::Wide(std::string_view name) const
     return text != nullptr ? *text : WString();
 }
 
+bool TraceEvent::Flag(std::string_view name) const
+{
+    const auto* flag = Get<bool>(name);
+    return flag != nullptr && *flag;
+}
+
 bool TraceEvent::Failed(std::string_view name) const
 {
     const auto* code = Get<HResult>(name);

@@ -99,6 +99,7 @@ struct TraceEvent {
     // A number, a handle or an HRESULT as a number; fallback when the field is missing.
     [[nodiscard]] std::int64_t Number(std::string_view name, std::int64_t fallback = 0) const;
     [[nodiscard]] WString Wide(std::string_view name) const;
+    [[nodiscard]] bool Flag(std::string_view name) const;               // false when missing
     [[nodiscard]] bool Failed(std::string_view name = "result") const;  // an HRESULT that failed
 
     // The arguments, then "->" and the result, for people (quillet-sim --verbose).

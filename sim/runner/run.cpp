@@ -95,8 +95,10 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
         output.Raw(event);
         timeline.Feed(event);
     };
+    Phone::Get().keepTrace = false;
     const int code = CallWinMain(scenario, timeline);
     Phone::Get().onRecord = nullptr;
+    Phone::Get().keepTrace = true;
     output.Finish();
     return code;
 }

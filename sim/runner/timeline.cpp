@@ -47,8 +47,7 @@ sim::Handle HandleIn(const sim::TraceEvent& event, std::string_view name)
 
 bool Succeeded(const sim::TraceEvent& event)
 {
-    const auto* result = event.Get<bool>("result");
-    return result != nullptr && *result;
+    return event.Flag("result");
 }
 
 std::string MessageOf(const sim::TraceEvent& event)
@@ -250,9 +249,9 @@ void Timeline::Party(const sim::TraceEvent& event)
     const std::string store = sim::Utf8(event.Wide("store"));
     const std::string outbox = store.empty() ? "the Outbox" : "the Outbox of " + Quoted(store);
     if (what == "left soft key") {
-        const bool sends = event.Get<bool>("sends") != nullptr && *event.Get<bool>("sends");
         const std::string delay = event.Has("ms") ? " in " + std::to_string(event.Number("ms")) + " ms" : "";
-        Emit(actor, "draft", "the left soft key: " + (sends ? "sends the draft" + delay : "nothing to send"));
+        Emit(actor, "draft",
+             "the left soft key: " + (event.Flag("sends") ? "sends the draft" + delay : "nothing to send"));
     } else if (what == "draft moved to Outbox") {
         Emit(actor, "draft",
              "the draft reaches " + outbox +
@@ -431,7 +430,7 @@ std::string Timeline::ProcessName(std::int64_t id)
 void Timeline::OpenFile(const sim::TraceEvent& event)
 {
     path_ = sim::Utf8(event.Wide("path"));
-    const bool reading = event.Get<bool>("write") == nullptr || !*event.Get<bool>("write");
+    const bool reading = !event.Flag("write");
     if (Succeeded(event)) {
         group_ = reading ? Group::ReadProfile : Group::WriteProfile;
         bytes_ = 0;
@@ -476,8 +475,7 @@ void Timeline::EndFile()
 void Timeline::Menu(const sim::TraceEvent& event)
 {
     const auto* items = event.Get<sim::MenuEntries>("items");
-    const auto* shown = event.Get<bool>("shown");
-    if (shown == nullptr || !*shown || items == nullptr) {
+    if (!event.Flag("shown") || items == nullptr) {
         Emit("program", "menu", "can't show the send-choice menu", {"user", true});
         return;
     }
