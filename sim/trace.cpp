@@ -130,7 +130,7 @@ bool TraceEvent::Failed(std::string_view name) const
 
 std::string TraceEvent::Detail() const
 {
-    const std::string given = FieldsText(args);
+    std::string given = FieldsText(args);
     if (result.empty()) {
         return given;
     }

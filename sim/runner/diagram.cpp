@@ -82,6 +82,7 @@ void Diagram::Print(std::ostream& out, const std::string& description) const
         }
     }
     std::vector<Participant> columns;
+    columns.reserve(used.size());
     for (const auto& entry : used) {
         columns.push_back(entry.second);
     }
