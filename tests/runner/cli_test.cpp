@@ -91,7 +91,8 @@ TEST_F(CommandLine, AFolderIsNoScenario)
 TEST_F(CommandLine, UsageMistakesExitWith64)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"}}) {
+         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"},
+          std::vector<std::string>{"--json", "--diagram"}}) {
         const Outcome outcome = RunQuilletSim(arguments);
         EXPECT_EQ(outcome.code, runner::kExitUsage) << arguments.front();
         EXPECT_FALSE(outcome.err.empty());
