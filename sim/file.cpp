@@ -109,11 +109,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
             phone.lastError = ERROR_SUCCESS;
         }
     }
-    phone.Record(
-        "program", "CreateFileW",
-        "\"" + path + "\" " + (writing ? "write" : "read") +
-            (creation == CREATE_NEW ? " create-new" : " existing") + " -> " +
-            (handle == INVALID_HANDLE_VALUE ? "failed, error " + std::to_string(phone.lastError) : "opened"));
+    phone.Record("program", "CreateFileW",
+                 {{"path", name}, {"write", writing}, {"createNew", creation == CREATE_NEW}},
+                 {{"result", handle != INVALID_HANDLE_VALUE}, {"error", sim::Int(phone.lastError)}});
     return handle;
 }
 
@@ -124,17 +122,17 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLA
     *read = 0;
     if (file == nullptr || phone.ShouldFail("ReadFile")) {
         phone.lastError = file == nullptr ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
-        phone.Record("program", "ReadFile", "-> failed");
+        phone.Record("program", "ReadFile", {}, {{"result", false}});
         return FALSE;
     }
     const auto got = ::read(file->fd, buffer, toRead);
     if (got < 0) {
         phone.lastError = ErrorFromErrno(errno);
-        phone.Record("program", "ReadFile", "-> failed");
+        phone.Record("program", "ReadFile", {}, {{"result", false}});
         return FALSE;
     }
     *read = static_cast<DWORD>(got);
-    phone.Record("program", "ReadFile", std::to_string(got) + " bytes");
+    phone.Record("program", "ReadFile", {}, {{"result", true}, {"bytes", sim::Int(got)}});
     return TRUE;
 }
 
@@ -145,16 +143,16 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
     *written = 0;
     if (file == nullptr || phone.ShouldFail("WriteFile")) {
         phone.lastError = file == nullptr ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED;
-        phone.Record("program", "WriteFile", "-> failed");
+        phone.Record("program", "WriteFile", {}, {{"result", false}});
         return FALSE;
     }
     const auto put = ::write(file->fd, buffer, toWrite);
     if (put < 0) {
         phone.lastError = ErrorFromErrno(errno);
-        phone.Record("program", "WriteFile", "-> failed");
+        phone.Record("program", "WriteFile", {}, {{"result", false}});
         return FALSE;
     }
     *written = static_cast<DWORD>(put);
-    phone.Record("program", "WriteFile", std::to_string(put) + " bytes");
+    phone.Record("program", "WriteFile", {}, {{"result", true}, {"bytes", sim::Int(put)}});
     return TRUE;
 }

@@ -13,14 +13,6 @@ namespace {
 
 constexpr UINT kWmCommand = 0x0111;
 
-std::string HandleText(const void* handle)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%#lx",
-                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
-    return text;
-}
-
 std::vector<sim::MenuItem>* LiveMenu(HMENU menu)
 {
     auto& menus = sim::Menus().menus;
@@ -28,16 +20,13 @@ std::vector<sim::MenuItem>* LiveMenu(HMENU menu)
     return found == menus.end() ? nullptr : &found->second;
 }
 
-std::string ItemsText(const std::vector<sim::MenuItem>& items)
+sim::MenuEntries Entries(const std::vector<sim::MenuItem>& items)
 {
-    std::string text;
+    sim::MenuEntries entries;
     for (const auto& item : items) {
-        text += (text.empty() ? "" : ", ") + std::to_string(item.id) + " \"" + sim::Utf8(item.text) + "\"";
-        if (item.flags != MF_STRING) {
-            text += " flags " + std::to_string(item.flags);
-        }
+        entries.push_back({item.id, item.text, item.flags});
     }
-    return "[" + text + "]";
+    return entries;
 }
 
 // The scripted choice when the menu holds it; otherwise nothing is picked.
@@ -72,7 +61,7 @@ HMENU CreatePopupMenu()
         ++state.created;
         menu = reinterpret_cast<HMENU>(value);  // NOLINT(performance-no-int-to-ptr)
     }
-    phone.Record("program", "CreatePopupMenu", "-> " + HandleText(menu));
+    phone.Record("program", "CreatePopupMenu", {}, {{"result", sim::HandleOf(menu)}});
     return menu;
 }
 
@@ -85,9 +74,10 @@ BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR text)
     if (ok) {
         items->push_back({flags, id, itemText});
     }
-    phone.Record("program", "AppendMenuW",
-                 HandleText(menu) + " flags " + std::to_string(flags) + " id " + std::to_string(id) + " \"" +
-                     sim::Utf8(itemText) + "\" -> " + (ok ? "1" : "0"));
+    phone.Record(
+        "program", "AppendMenuW",
+        {{"menu", sim::HandleOf(menu)}, {"flags", sim::Int(flags)}, {"id", sim::Int(id)}, {"text", itemText}},
+        {{"result", ok}});
     return ok ? TRUE : FALSE;
 }
 
@@ -99,17 +89,16 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPAR
     const bool shows = items != nullptr && ownerWindow != nullptr && !ownerWindow->destroyed &&
                        !phone.ShouldFail("TrackPopupMenuEx");
     UINT_PTR chosen = 0;
-    std::string detail = HandleText(menu) + " flags " + std::to_string(flags) + " at " + std::to_string(x) +
-                         "," + std::to_string(y) + " owner " + HandleText(owner) +
-                         (params != nullptr ? " params" : "");
+    sim::Fields given = {
+        {"menu", sim::HandleOf(menu)},   {"flags", sim::Int(flags)},   {"x", sim::Int(x)}, {"y", sim::Int(y)},
+        {"owner", sim::HandleOf(owner)}, {"params", params != nullptr}};
     if (shows) {
         chosen = Pick(*items);
         sim::Menus().shown.push_back({*items, flags, x, y, owner, params != nullptr, chosen});
-        detail += " items " + ItemsText(*items) + " -> " + std::to_string(chosen);
-    } else {
-        detail += " -> 0 (not shown)";
+        given.push_back({"items", Entries(*items)});
     }
-    phone.Record("program", "TrackPopupMenuEx", detail);
+    phone.Record("program", "TrackPopupMenuEx", std::move(given),
+                 {{"shown", shows}, {"chosen", sim::Int(chosen)}});
     // Without TPM_RETURNCMD the choice goes to the owner as WM_COMMAND, and the answer is only
     // whether the menu was shown.
     if ((flags & TPM_RETURNCMD) == 0) {
@@ -132,6 +121,6 @@ BOOL DestroyMenu(HMENU menu)
     if (ok) {
         ++state.destroyed;
     }
-    phone.Record("program", "DestroyMenu", HandleText(menu) + " -> " + (ok ? "1" : "0"));
+    phone.Record("program", "DestroyMenu", {{"menu", sim::HandleOf(menu)}}, {{"result", ok}});
     return ok ? TRUE : FALSE;
 }

@@ -37,7 +37,7 @@ void DraftReachesOutbox()
 {
     Messaging& messaging = TheMessaging();
     ++messaging.draftsSent;
-    Phone::Get().Record("messaging", "draft moved to Outbox");
+    Phone::Get().Record("messaging", "draft moved to Outbox", {{"store", messaging.account}});
     if (messaging.onDraftSent) {
         messaging.onDraftSent();
     }
@@ -53,16 +53,15 @@ void LeftSoftKey(Millis draftDelay)
     const Window* window = phone.FindWindow(messaging.window);
     const bool composing = window != nullptr && !window->destroyed && phone.foreground == messaging.window;
     if (!composing || !messaging.draftPending) {
-        phone.Record("messaging", "left soft key", "nothing to send");
+        phone.Record("messaging", "left soft key", {}, {{"sends", false}});
         return;
     }
     messaging.draftPending = false;
     if (draftDelay == 0) {
-        phone.Record("messaging", "left soft key", "sends the draft");
+        phone.Record("messaging", "left soft key", {}, {{"sends", true}});
         DraftReachesOutbox();
     } else {
-        phone.Record("messaging", "left soft key",
-                     "sends the draft in " + std::to_string(draftDelay) + " ms");
+        phone.Record("messaging", "left soft key", {}, {{"sends", true}, {"ms", Int(draftDelay)}});
         phone.Schedule(draftDelay, DraftReachesOutbox);
     }
 }
@@ -125,10 +124,10 @@ Messaging& StartMessaging(const MessagingSetup& setup)
     if (setup.inFront) {
         phone.foreground = messaging.window;
     }
-    phone.Record(
-        "messaging", "started",
-        std::string(setup.front == MessagingSetup::Front::ComposeWindow ? "compose window" : "message list") +
-            (setup.inFront ? " in front" : " behind"));
+    phone.Record("messaging", "started",
+                 {{"window", Name{setup.front == MessagingSetup::Front::ComposeWindow ? "compose window"
+                                                                                      : "message list"}},
+                  {"inFront", setup.inFront}});
     return messaging;
 }
 

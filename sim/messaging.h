@@ -46,6 +46,8 @@ struct Messaging {
     int draftsSent = 0;         // drafts that have reached the Outbox
     // Connected by whoever keeps the message store: called as each draft reaches the Outbox.
     std::function<void()> onDraftSent;
+    // The store whose Outbox it sends drafts into, as the trace names it; empty when unknown.
+    WString account;
 };
 
 // Starts tmail.exe (and, for a foreign bar, the bar's program) with its windows, as setup

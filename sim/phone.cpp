@@ -66,6 +66,7 @@ void Phone::EndProgram()
 void Phone::ResetCore()
 {
     onRecord = nullptr;
+    keepTrace = true;
     lastError = 0;
     moduleFileName = WTEXT("/phone/Program Files/Quillet/quillet.exe");
     mutexes.clear();
@@ -112,9 +113,16 @@ void Phone::Schedule(Millis delay, std::function<void()> action)
     events_.push_back({Now() + delay, eventOrder_++, std::move(action)});
 }
 
-void Phone::Record(std::string actor, std::string what, std::string detail)
+void Phone::Record(std::string actor, std::string what, Fields args, Fields result)
 {
-    trace_.push_back({Now(), std::move(actor), std::move(what), std::move(detail)});
+    TraceEvent event{Now(), std::move(actor), std::move(what), std::move(args), std::move(result)};
+    if (!keepTrace) {
+        if (onRecord) {
+            onRecord(event);
+        }
+        return;
+    }
+    trace_.push_back(std::move(event));
     if (onRecord) {
         onRecord(trace_.back());
     }
@@ -309,6 +317,29 @@ void RequestStop(int signal) noexcept
 int StopSignal() noexcept
 {
     return stopSignal;
+}
+
+bool Phone::RunRemainingEvents()
+{
+    while (!events_.empty()) {
+        const auto next = std::min_element(events_.begin(), events_.end(),
+                                           [](const Event& a, const Event& b) { return a.at < b.at; });
+        if (timeLimit_ && next->at > *timeLimit_) {
+            return false;
+        }
+        if (stopSignal != 0) {
+            throw RunStopped{RunStopped::Reason::Interrupted};
+        }
+        if (next->at > Now()) {
+            if (realTime_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min(next->at - Now(), kLongestSleep)));
+                continue;
+            }
+            virtualNow_ = next->at;
+        }
+        RunDueEvents();
+    }
+    return true;
 }
 
 bool Phone::NextMessage(MSG& msg)

@@ -19,23 +19,15 @@
 #include "platform/text.h"
 #include "platform/types.h"
 #include "platform/window.h"
+#include "sim/trace.h"
 
 namespace sim {
-
-using Millis = std::int64_t;
 
 // The program's own process on the phone.
 constexpr DWORD kProgramProcessId = 1000;
 
 std::string Utf8(WStringView text);
 WString Utf16(std::string_view text);
-
-struct TraceEvent {
-    Millis time = 0;
-    std::string actor;   // "program" for a platform call; otherwise the party that acted
-    std::string what;    // the call or the action
-    std::string detail;  // its arguments and result, as text
-};
 
 // Raised out of GetMessageW when the program would wait for ever (nothing queued, no timer,
 // nothing scheduled), and when the run passes its time limit. Neither is a failure of the
@@ -133,13 +125,19 @@ public:
     [[nodiscard]] bool RealTime() const { return realTime_; }
     void SetTimeLimit(std::optional<Millis> limit) { timeLimit_ = limit; }
     void Schedule(Millis delay, std::function<void()> action);
+    // After the program's exit: what the other parties still have scheduled happens, in time
+    // order, up to the time limit. Answers false when the limit cut something off.
+    bool RunRemainingEvents();
 
     // The trace of every platform call and every action of the other parties.
-    void Record(std::string actor, std::string what, std::string detail = {});
+    void Record(std::string actor, std::string what, Fields args = {}, Fields result = {});
     [[nodiscard]] const std::vector<TraceEvent>& Trace() const { return trace_; }
     [[nodiscard]] std::vector<TraceEvent> TraceOf(const std::string& what) const;
     // Called for every event as it is recorded (the runner's live timeline).
     std::function<void(const TraceEvent&)> onRecord;
+    // Whether Trace() keeps the events; a reader that takes each as it comes (the runner)
+    // turns it off, so that a long run holds no trace. Reset turns it back on.
+    bool keepTrace = true;
 
     // Failure injection by call name: nth == 0 fails every call, otherwise only the nth.
     void Fail(const std::string& call, int nth = 0);

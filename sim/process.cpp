@@ -98,7 +98,7 @@ BOOL CloseHandle(HANDLE object)
 {
     auto& phone = Phone::Get();
     const bool closed = phone.CloseHandle(object);
-    phone.Record("program", "CloseHandle", closed ? "" : "-> not open");
+    phone.Record("program", "CloseHandle", {{"handle", sim::HandleOf(object)}}, {{"result", closed}});
     return closed ? TRUE : FALSE;
 }
 
@@ -106,22 +106,23 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES /*attributes*/, BOOL initialOwner, LPC
 {
     auto& phone = Phone::Get();
     HANDLE handle = nullptr;
-    std::string outcome;
+    bool elsewhere = false;
     if (phone.ShouldFail("CreateMutexW")) {
         phone.lastError = ERROR_ACCESS_DENIED;
-        outcome = "null, error 5";
     } else {
         const bool existedHere = !phone.mutexes.insert(name).second;
         const SystemLock lock = existedHere ? SystemLock{} : LockSystemWide(name);
         const bool existed = existedHere || lock.heldElsewhere;
         phone.lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
         handle = phone.AddHandle(std::make_unique<Mutex>(name, lock.fd));
-        outcome = existedHere          ? "opened, error 183 (already exists)"
-                  : lock.heldElsewhere ? "opened, error 183 (already exists, held by another process)"
-                                       : "created";
+        elsewhere = !existedHere && lock.heldElsewhere;
     }
-    phone.Record("program", "CreateMutexW",
-                 "\"" + sim::Utf8(name) + "\" owner " + std::to_string(initialOwner) + " -> " + outcome);
+    sim::Fields result = {{"result", sim::HandleOf(handle)}, {"error", sim::Int(phone.lastError)}};
+    if (elsewhere) {
+        result.push_back({"held", sim::Name{"by another process"}});
+    }
+    phone.Record("program", "CreateMutexW", {{"name", WString(name)}, {"owner", sim::Int(initialOwner)}},
+                 std::move(result));
     return handle;
 }
 
@@ -143,6 +144,6 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR fileName, DWORD size)
         fileName[name.size()] = 0;
         length = static_cast<DWORD>(name.size());
     }
-    phone.Record("program", "GetModuleFileNameW", "-> " + std::to_string(length));
+    phone.Record("program", "GetModuleFileNameW", {{"size", sim::Int(size)}}, {{"result", sim::Int(length)}});
     return length;
 }

@@ -1,6 +1,7 @@
 // HKEY_CURRENT_USER of the simulated phone, and the phone's software that owns Status15.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/registry.h"
 #include "sim/phone.h"
@@ -35,17 +36,17 @@ void StartExchange()
     auto& phone = Phone::Get();
     const auto& service = phone.phoneService;
     if (service.behaviour == sim::PhoneService::Behaviour::NeverFinishes) {
-        phone.Record("phone", "send/receive starts", "and never ends");
+        phone.Record("phone", "send/receive starts", {{"ends", false}});
         return;
     }
-    phone.Record("phone", "send/receive starts", "for " + std::to_string(service.exchangeLength) + " ms");
+    phone.Record("phone", "send/receive starts", {{"ms", sim::Int(service.exchangeLength)}});
     phone.Schedule(service.exchangeLength, [] {
         auto& device = Phone::Get();
         if (device.phoneService.onExchangeOver) {
             device.phoneService.onExchangeOver();
         }
         device.registry[sim::kPhoneStatusKey].erase(sim::kStatusValue);
-        device.Record("phone", "send/receive over", "Status15 removed");
+        device.Record("phone", "send/receive over", {{"removed", sim::kStatusValue}});
     });
 }
 
@@ -68,9 +69,11 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access, P
         ++phone.openKeys;
         status = ERROR_SUCCESS;
     }
-    phone.Record(
-        "program", "RegOpenKeyExW",
-        "HKCU\\" + sim::Utf8(path) + " access " + std::to_string(access) + " -> " + std::to_string(status));
+    phone.Record("program", "RegOpenKeyExW",
+                 {{"root", sim::Name{key == HKEY_CURRENT_USER ? "HKCU" : "?"}},
+                  {"key", path},
+                  {"access", sim::Int(access)}},
+                 {{"result", sim::Int(status)}});
     return status;
 }
 
@@ -80,21 +83,21 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
     auto& phone = Phone::Get();
     const OpenKey* open = Find(key);
     const WString name = valueName;
-    std::string shown = std::to_string(dataSize) + " bytes";
+    std::optional<std::int32_t> number;
     if (type == REG_DWORD && dataSize == 4) {
-        std::int32_t number = 0;
-        std::memcpy(&number, data, 4);
-        shown = std::to_string(number);
+        std::memcpy(&number.emplace(), data, 4);
     }
     const LONG status = open == nullptr ? LONG{ERROR_INVALID_HANDLE} : LONG{ERROR_SUCCESS};
-    phone.Record("program", "RegSetValueExW",
-                 sim::Utf8(name) + " = " + shown + " -> " + std::to_string(status));
+    sim::Fields given = {{"name", name}, {"type", sim::Int(type)}, {"bytes", sim::Int(dataSize)}};
+    if (number) {
+        given.push_back({"value", sim::Int(*number)});
+    }
+    phone.Record("program", "RegSetValueExW", std::move(given), {{"result", sim::Int(status)}});
     if (open == nullptr) {
         return status;
     }
     phone.registry[open->path][name] = {type, std::vector<BYTE>(data, data + dataSize)};
-    if (open->path == sim::kPhoneStatusKey && name == sim::kStatusValue && type == REG_DWORD &&
-        shown == "1") {
+    if (open->path == sim::kPhoneStatusKey && name == sim::kStatusValue && number == 1) {
         StartExchange();
     }
     return status;
@@ -107,7 +110,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD
     const OpenKey* open = Find(key);
     const WString name = valueName;
     LONG status = ERROR_INVALID_HANDLE;
-    std::string shown = "missing";
+    std::optional<std::int32_t> shown;
     if (open != nullptr) {
         const auto& values = phone.registry[open->path];
         const auto found = values.find(name);
@@ -123,12 +126,14 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD
                 *type = found->second.type;
             }
             status = ERROR_SUCCESS;
-            std::int32_t number = 0;
-            std::memcpy(&number, data, std::min<std::size_t>(4, found->second.data.size()));
-            shown = std::to_string(number);
+            std::memcpy(&shown.emplace(0), data, std::min<std::size_t>(4, found->second.data.size()));
         }
     }
-    phone.Record("program", "RegQueryValueExW", sim::Utf8(name) + " -> " + shown);
+    sim::Fields result = {{"result", sim::Int(status)}};
+    if (shown) {
+        result.push_back({"value", sim::Int(*shown)});
+    }
+    phone.Record("program", "RegQueryValueExW", {{"name", name}}, std::move(result));
     return status;
 }
 
@@ -139,6 +144,7 @@ LONG RegCloseKey(HKEY key)
     if (open) {
         --phone.openKeys;
     }
-    phone.Record("program", "RegCloseKey", open ? "" : "-> not open");
+    phone.Record("program", "RegCloseKey", {{"key", sim::HandleOf(key)}},
+                 {{"result", sim::Int(open ? ERROR_SUCCESS : ERROR_INVALID_HANDLE)}});
     return open ? LONG{ERROR_SUCCESS} : LONG{ERROR_INVALID_HANDLE};
 }

@@ -141,17 +141,19 @@ DWORD Outcome(const Launch& launch)
     return Shell().missingPrograms.contains(launch.file) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
-std::string Quoted(const std::optional<WString>& text)
+Value TextOrNull(const std::optional<WString>& text)
 {
-    return text ? "\"" + Utf8(*text) + "\"" : "null";
+    return text ? Value(*text) : Value();
 }
 
-std::string Describe(const Launch& launch)
+void RecordLaunch(const Launch& launch)
 {
-    return "verb " + Quoted(launch.verb) + " file " + Quoted(launch.file) + " parameters " +
-           Quoted(launch.parameters) + " show " + std::to_string(launch.show) + " -> " +
-           (launch.result != FALSE ? std::string("started")
-                                   : "failed, error " + std::to_string(launch.error));
+    Phone::Get().Record("program", "ShellExecuteExW",
+                        {{"verb", TextOrNull(launch.verb)},
+                         {"file", launch.file},
+                         {"parameters", TextOrNull(launch.parameters)},
+                         {"show", Int(launch.show)}},
+                        {{"result", launch.result != FALSE}, {"error", Int(launch.error)}});
 }
 
 // The shell's own message loop, inside a start: one tick of each of the program's timers.
@@ -165,7 +167,7 @@ void RunMessageLoop()
     auto& phone = Phone::Get();
     const std::vector<Phone::Timer> timers = phone.timers;
     for (const Phone::Timer& timer : timers) {
-        phone.Record("shell", "dispatches", "WM_TIMER id " + std::to_string(timer.id));
+        phone.Record("shell", "dispatches", {{"message", Name{"WM_TIMER"}}, {"id", Int(timer.id)}});
         const MSG tick{timer.window, WM_TIMER, timer.id, 0, static_cast<DWORD>(phone.Now()), {}};
         DispatchMessageW(&tick);
     }
@@ -254,7 +256,8 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* execInfo)
     auto& phone = sim::Phone::Get();
     if (execInfo == nullptr) {
         phone.lastError = sim::kErrorInvalidParameter;
-        phone.Record("program", "ShellExecuteExW", "null -> failed, error 87");
+        phone.Record("program", "ShellExecuteExW", {{"info", sim::Value()}},
+                     {{"result", false}, {"error", sim::Int(sim::kErrorInvalidParameter)}});
         return FALSE;
     }
     sim::RunMessageLoop();
@@ -263,7 +266,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* execInfo)
     launch.error = wellFormed ? sim::Outcome(launch) : sim::kErrorInvalidParameter;
     launch.result = launch.error == ERROR_SUCCESS ? TRUE : FALSE;
     phone.lastError = launch.error;
-    phone.Record("program", "ShellExecuteExW", sim::Describe(launch));
+    sim::RecordLaunch(launch);
     sim::Shell().launches.push_back(launch);
     return launch.result;
 }

@@ -25,14 +25,6 @@ struct Snapshot : sim::HandleObject {
     std::size_t next = 0;
 };
 
-std::string HandleText(const void* handle)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%#lx",
-                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
-    return text;
-}
-
 void Fill(PROCESSENTRY32W& entry, const sim::ProcessEntry& process)
 {
     const DWORD size = entry.dwSize;
@@ -51,14 +43,13 @@ BOOL Deliver(const char* call, HANDLE handle, LPPROCESSENTRY32W entry, bool rewi
 {
     auto& phone = Phone::Get();
     auto* snapshot = static_cast<Snapshot*>(phone.FindHandle(handle, "snapshot"));
-    std::string outcome;
+    sim::Fields outcome;
     BOOL delivered = FALSE;
     if (snapshot == nullptr) {
         phone.lastError = ERROR_INVALID_HANDLE;
-        outcome = "0 (not a snapshot)";
     } else if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W)) {
         phone.lastError = kErrorBadLength;
-        outcome = "0 (entry size " + std::to_string(entry != nullptr ? entry->dwSize : 0) + ")";
+        outcome.push_back({"size", sim::Int(entry != nullptr ? entry->dwSize : 0)});
     } else {
         if (rewind) {
             snapshot->next = 0;
@@ -67,13 +58,16 @@ BOOL Deliver(const char* call, HANDLE handle, LPPROCESSENTRY32W entry, bool rewi
             const sim::ProcessEntry& process = snapshot->entries[snapshot->next++];
             Fill(*entry, process);
             delivered = TRUE;
-            outcome = std::to_string(process.id) + " \"" + sim::Utf8(process.exeFile) + "\"";
+            outcome = {{"process", sim::Int(process.id)}, {"exe", process.exeFile}};
         } else {
             phone.lastError = kErrorNoMoreFiles;
-            outcome = "0 (no more)";
         }
     }
-    phone.Record("program", call, HandleText(handle) + " -> " + outcome);
+    outcome.insert(outcome.begin(), sim::Field{"result", delivered != FALSE});
+    if (delivered == FALSE) {
+        outcome.push_back({"error", sim::Int(phone.lastError)});
+    }
+    phone.Record("program", call, {{"snapshot", sim::HandleOf(handle)}}, std::move(outcome));
     return delivered;
 }
 
@@ -119,10 +113,10 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
             (flags & TH32CS_SNAPPROCESS) != 0 ? sim::Processes().entries : std::vector<sim::ProcessEntry>{};
         handle = phone.AddHandle(std::make_unique<Snapshot>(std::move(listed)));
     }
-    phone.Record(
-        "program", "CreateToolhelp32Snapshot",
-        "flags " + std::to_string(flags) + " process " + std::to_string(processId) + " -> " +
-            (handle == INVALID_HANDLE_VALUE ? std::string("INVALID_HANDLE_VALUE") : HandleText(handle)));
+    phone.Record("program", "CreateToolhelp32Snapshot",
+                 {{"flags", sim::Int(flags)}, {"process", sim::Int(processId)}},
+                 {{"result", handle == INVALID_HANDLE_VALUE ? sim::Value(sim::Name{"INVALID_HANDLE_VALUE"})
+                                                            : sim::Value(sim::HandleOf(handle))}});
     return handle;
 }
 

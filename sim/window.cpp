@@ -8,13 +8,8 @@ using sim::Phone;
 
 namespace {
 
-std::string Hex(const void* handle)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%#lx",
-                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle)));
-    return text;
-}
+using sim::HandleOf;
+using sim::Int;
 
 std::string MessageName(UINT message)
 {
@@ -66,9 +61,8 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass)
         phone.classes[name] = *windowClass;
         atom = static_cast<ATOM>(0xC000 + phone.classes.size());
     }
-    phone.Record("program", "RegisterClassW",
-                 "\"" + sim::Utf8(name) + "\" style " + std::to_string(windowClass->style) + " -> " +
-                     std::to_string(atom));
+    phone.Record("program", "RegisterClassW", {{"class", name}, {"style", Int(windowClass->style)}},
+                 {{"result", Int(atom)}});
     return atom;
 }
 
@@ -78,13 +72,16 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     auto& phone = Phone::Get();
     const WString name = className;
     const auto registered = phone.classes.find(name);
-    const std::string call = "\"" + sim::Utf8(name) + "\" title \"" +
-                             sim::Utf8(windowName != nullptr ? windowName : WTEXT("")) + "\" exstyle " +
-                             std::to_string(exStyle) + " style " + std::to_string(style) + " at " +
-                             std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(width) +
-                             "x" + std::to_string(height);
+    const sim::Fields call = {{"class", name},
+                              {"title", WString(windowName != nullptr ? windowName : WTEXT(""))},
+                              {"exstyle", Int(exStyle)},
+                              {"style", Int(style)},
+                              {"x", Int(x)},
+                              {"y", Int(y)},
+                              {"width", Int(width)},
+                              {"height", Int(height)}};
     if (registered == phone.classes.end() || phone.ShouldFail("CreateWindowExW")) {
-        phone.Record("program", "CreateWindowExW", call + " -> null");
+        phone.Record("program", "CreateWindowExW", call, {{"result", sim::Handle{}}});
         return nullptr;
     }
     sim::Window& window = phone.AddWindow(name, sim::kProgramProcessId, parent);
@@ -97,7 +94,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     window.instance = instance;
     window.createParam = param;
     HWND handle = window.handle;
-    phone.Record("program", "CreateWindowExW", call + " -> " + Hex(handle) + " (sends WM_CREATE)");
+    phone.Record("program", "CreateWindowExW", call,
+                 {{"result", HandleOf(handle)}, {"sends", sim::Name{"WM_CREATE"}}});
     if (Send(window, WM_NCCREATE, 0, 0) == 0 || Send(*phone.FindWindow(handle), WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);
         return nullptr;
@@ -112,7 +110,8 @@ BOOL DestroyWindow(HWND handle)
     if (window == nullptr || window->processId != sim::kProgramProcessId) {
         return FALSE;
     }
-    phone.Record("program", "DestroyWindow", Hex(handle) + " (sends WM_DESTROY)");
+    phone.Record("program", "DestroyWindow", {{"window", HandleOf(handle)}},
+                 {{"sends", sim::Name{"WM_DESTROY"}}});
     window->destroyed = true;
     auto& timers = phone.timers;
     timers.erase(
@@ -128,7 +127,7 @@ BOOL DestroyWindow(HWND handle)
 
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/)
 {
-    Phone::Get().Record("program", "DefWindowProcW", MessageName(message));
+    Phone::Get().Record("program", "DefWindowProcW", {{"message", sim::Name{MessageName(message)}}});
     switch (message) {
         case WM_NCCREATE: return TRUE;
         case WM_CLOSE: DestroyWindow(window); return 0;
@@ -142,8 +141,11 @@ BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     sim::Window* window = LiveWindow(handle);
     const bool ok = window != nullptr && !phone.ShouldFail("PostMessageW");
     phone.Record("program", "PostMessageW",
-                 Hex(handle) + " " + MessageName(message) + " " + std::to_string(wParam) + " " +
-                     std::to_string(lParam) + (ok ? "" : " -> failed"));
+                 {{"window", HandleOf(handle)},
+                  {"message", sim::Name{MessageName(message)}},
+                  {"wparam", Int(wParam)},
+                  {"lparam", Int(lParam)}},
+                 {{"result", ok}});
     if (!ok) {
         return FALSE;
     }
@@ -162,7 +164,7 @@ BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
 void PostQuitMessage(int exitCode)
 {
     auto& phone = Phone::Get();
-    phone.Record("program", "PostQuitMessage", std::to_string(exitCode));
+    phone.Record("program", "PostQuitMessage", {{"code", Int(exitCode)}});
     phone.quitCode = exitCode;
 }
 
@@ -170,11 +172,12 @@ BOOL GetMessageW(LPMSG msg, HWND /*window*/, UINT /*filterMin*/, UINT /*filterMa
 {
     auto& phone = Phone::Get();
     if (phone.ShouldFail("GetMessageW")) {
-        phone.Record("program", "GetMessageW", "-> -1");
+        phone.Record("program", "GetMessageW", {}, {{"result", Int(-1)}});
         return -1;
     }
     const bool more = phone.NextMessage(*msg);
-    phone.Record("program", "GetMessageW", MessageName(msg->message) + (more ? "" : " -> 0"));
+    phone.Record("program", "GetMessageW", {},
+                 {{"result", Int(more ? 1 : 0)}, {"message", sim::Name{MessageName(msg->message)}}});
     return more ? TRUE : FALSE;
 }
 
@@ -193,9 +196,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC /*timerProc*/
 {
     auto& phone = Phone::Get();
     const bool ok = LiveWindow(window) != nullptr && !phone.ShouldFail("SetTimer");
-    phone.Record(
-        "program", "SetTimer",
-        "id " + std::to_string(id) + " every " + std::to_string(elapse) + " ms" + (ok ? "" : " -> 0"));
+    phone.Record("program", "SetTimer", {{"id", Int(id)}, {"ms", Int(elapse)}},
+                 {{"result", Int(ok ? id : 0)}});
     if (!ok) {
         return 0;
     }
@@ -213,7 +215,7 @@ HWND GetForegroundWindow()
     // Taken before the call is recorded: whoever watches the trace may change the foreground,
     // and the answer must be the one the trace shows.
     HWND front = phone.foreground;
-    phone.Record("program", "GetForegroundWindow", "-> " + Hex(front));
+    phone.Record("program", "GetForegroundWindow", {}, {{"result", HandleOf(front)}});
     return front;
 }
 
@@ -230,8 +232,8 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
             break;
         }
     }
-    phone.Record("program", "FindWindowW",
-                 "\"" + sim::Utf8(className != nullptr ? className : WTEXT("")) + "\" -> " + Hex(found));
+    phone.Record("program", "FindWindowW", {{"class", WString(className != nullptr ? className : WTEXT(""))}},
+                 {{"result", HandleOf(found)}});
     return found;
 }
 
@@ -246,9 +248,11 @@ int GetClassNameW(HWND handle, LPWSTR buffer, int bufferLength)
         std::copy_n(window->className.begin(), copied, buffer);
         buffer[copied] = 0;
     }
-    phone.Record(
-        "program", "GetClassNameW",
-        Hex(handle) + " -> " + (copied > 0 ? "\"" + sim::Utf8(WStringView(buffer, copied)) + "\"" : "0"));
+    sim::Fields result = {{"result", Int(copied)}};
+    if (copied > 0) {
+        result.push_back({"class", WString(buffer, static_cast<std::size_t>(copied))});
+    }
+    phone.Record("program", "GetClassNameW", {{"window", HandleOf(handle)}}, std::move(result));
     return copied;
 }
 
@@ -261,7 +265,8 @@ HWND GetWindow(HWND handle, UINT command)
                                         [](HWND c) { return LiveWindow(c) != nullptr; });
         found = child != window->children.end() ? *child : nullptr;
     }
-    phone.Record("program", "GetWindow", Hex(handle) + " " + std::to_string(command) + " -> " + Hex(found));
+    phone.Record("program", "GetWindow", {{"window", HandleOf(handle)}, {"command", Int(command)}},
+                 {{"result", HandleOf(found)}});
     return found;
 }
 
@@ -273,8 +278,8 @@ DWORD GetWindowThreadProcessId(HWND handle, LPDWORD processId)
     if (window != nullptr && processId != nullptr) {
         *processId = window->processId;
     }
-    phone.Record("program", "GetWindowThreadProcessId",
-                 Hex(handle) + " -> " + (window != nullptr ? std::to_string(window->processId) : "0"));
+    phone.Record("program", "GetWindowThreadProcessId", {{"window", HandleOf(handle)}},
+                 {{"process", Int(window != nullptr ? window->processId : 0)}});
     return window != nullptr ? window->processId + 1 : 0;
 }
 
@@ -285,6 +290,6 @@ BOOL GetWindowRect(HWND handle, LPRECT rect)
     if (window != nullptr) {
         *rect = window->rect;
     }
-    phone.Record("program", "GetWindowRect", Hex(handle) + (window != nullptr ? "" : " -> 0"));
+    phone.Record("program", "GetWindowRect", {{"window", HandleOf(handle)}}, {{"result", window != nullptr}});
     return window != nullptr ? TRUE : FALSE;
 }

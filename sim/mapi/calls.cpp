@@ -4,14 +4,13 @@
 #include "sim/mapi/internal.h"
 
 using sim::Phone;
-using sim::mapi::Hex;
 using sim::mapi::TheState;
 
 namespace {
 
-std::string Result(HRESULT result)
+sim::Fields Result(HRESULT result)
 {
-    return "-> " + Hex(static_cast<std::uint32_t>(result));
+    return {{"result", sim::HResult{static_cast<std::uint32_t>(result)}}};
 }
 
 bool ReachesStore(LPMAPIPROP prop, sim::mapi::PropSource*& source)
@@ -25,10 +24,10 @@ bool ReachesStore(LPMAPIPROP prop, sim::mapi::PropSource*& source)
     return source != nullptr;
 }
 
-std::string LabelOf(LPMAPIPROP prop)
+sim::Value LabelOf(LPMAPIPROP prop)
 {
     const auto* tracked = dynamic_cast<const sim::mapi::Tracked*>(prop);
-    return tracked == nullptr ? "(not an interface)" : tracked->Label();
+    return tracked == nullptr ? sim::Value(sim::Name{"(not an interface)"}) : sim::Value(tracked->Label());
 }
 
 }  // namespace
@@ -43,8 +42,7 @@ HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
         ++accounts.comStarts;
     }
     Phone::Get().Record("program", "CoInitializeEx",
-                        std::string(pvReserved == nullptr ? "" : "reserved given, ") + "model " +
-                            std::to_string(dwCoInit) + " " + Result(result));
+                        {{"reserved", pvReserved != nullptr}, {"model", sim::Int(dwCoInit)}}, Result(result));
     return result;
 }
 
@@ -57,7 +55,7 @@ void CoUninitialize()
     } else {
         ++accounts.unbalancedStops;
     }
-    Phone::Get().Record("program", "CoUninitialize", started ? "" : "-> COM not initialised");
+    Phone::Get().Record("program", "CoUninitialize", {}, {{"balanced", started}});
 }
 
 HRESULT MAPIInitialize(LPVOID lpMapiInit)
@@ -69,8 +67,7 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit)
     } else {
         ++accounts.mapiStarts;
     }
-    Phone::Get().Record("program", "MAPIInitialize",
-                        std::string(lpMapiInit == nullptr ? "" : "with a structure ") + Result(result));
+    Phone::Get().Record("program", "MAPIInitialize", {{"structure", lpMapiInit != nullptr}}, Result(result));
     return result;
 }
 
@@ -83,7 +80,7 @@ void MAPIUninitialize()
     } else {
         ++accounts.unbalancedStops;
     }
-    Phone::Get().Record("program", "MAPIUninitialize", started ? "" : "-> MAPI not initialised");
+    Phone::Get().Record("program", "MAPIUninitialize", {}, {{"balanced", started}});
 }
 
 // NOLINTNEXTLINE(readability-non-const-parameter): the platform's own signature
@@ -97,9 +94,11 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPWSTR lpszProfileName, LPWSTR lpszPass
         result = MAPI_E_LOGON_FAILED;
     }
     Phone::Get().Record("program", "MAPILogonEx",
-                        "ui " + std::to_string(ulUIParam) + (lpszProfileName == nullptr ? "" : " profile") +
-                            (lpszPassword == nullptr ? "" : " password") + " flags " + Hex(ulFlags) + " " +
-                            Result(result));
+                        {{"ui", sim::Int(ulUIParam)},
+                         {"profile", lpszProfileName != nullptr},
+                         {"password", lpszPassword != nullptr},
+                         {"flags", sim::Hex{ulFlags}}},
+                        Result(result));
     *lppSession = SUCCEEDED(result) ? sim::mapi::NewSession() : nullptr;
     return result;
 }
@@ -107,19 +106,22 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPWSTR lpszProfileName, LPWSTR lpszPass
 ULONG MAPIFreeBuffer(LPVOID lpBuffer)
 {
     const bool freed = lpBuffer == nullptr || sim::mapi::Free(lpBuffer);
-    Phone::Get().Record("program", "MAPIFreeBuffer", freed ? "" : "-> not allocated");
+    Phone::Get().Record("program", "MAPIFreeBuffer", {{"null", lpBuffer == nullptr}}, {{"result", freed}});
     return freed ? S_OK : static_cast<ULONG>(E_INVALIDARG);
 }
 
 void FreeProws(LPSRowSet lpRows)
 {
     if (lpRows == nullptr) {
-        Phone::Get().Record("program", "FreeProws", "(none)");
+        Phone::Get().Record("program", "FreeProws", {{"rows", sim::Value()}});
         return;
     }
     const bool known = TheState().buffers.count(lpRows) == 1;
-    Phone::Get().Record("program", "FreeProws",
-                        known ? std::to_string(lpRows->cRows) + " rows" : "-> not allocated");
+    sim::Fields given;
+    if (known) {
+        given.push_back({"rows", sim::Int(lpRows->cRows)});
+    }
+    Phone::Get().Record("program", "FreeProws", std::move(given), {{"result", known}});
     if (!known) {
         ++TheState().accounts.badFrees;
         return;
@@ -152,7 +154,7 @@ HRESULT HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppPr
         }
     }
     Phone::Get().Record("program", "HrGetOneProp",
-                        LabelOf(lpMapiProp) + " " + Hex(ulPropTag) + " " + Result(result));
+                        {{"object", LabelOf(lpMapiProp)}, {"tag", sim::Hex{ulPropTag}}}, Result(result));
     return result;
 }
 
@@ -164,7 +166,8 @@ HRESULT HrSetOneProp(LPMAPIPROP lpMapiProp, LPSPropValue lpProp)
         result = lpMapiProp->SetProps(1, lpProp, nullptr);
     }
     Phone::Get().Record("program", "HrSetOneProp",
-                        LabelOf(lpMapiProp) + " " + Hex(lpProp->ulPropTag) + " " + Result(result));
+                        {{"object", LabelOf(lpMapiProp)}, {"tag", sim::Hex{lpProp->ulPropTag}}},
+                        Result(result));
     return result;
 }
 
@@ -173,8 +176,8 @@ BOOL FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime)
     const std::uint64_t ticks =
         (std::uint64_t{lpFileTime->dwHighDateTime} << 32U) | lpFileTime->dwLowDateTime;
     const bool valid = ticks < 0x8000000000000000ULL;
-    Phone::Get().Record("program", "FileTimeToSystemTime",
-                        std::to_string(ticks) + (valid ? "" : " -> invalid"));
+    Phone::Get().Record("program", "FileTimeToSystemTime", {{"ticks", static_cast<std::int64_t>(ticks)}},
+                        {{"result", valid}});
     if (!valid) {
         return FALSE;
     }

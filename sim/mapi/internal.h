@@ -20,27 +20,28 @@ enum class Kind : BYTE { Store = 1, Folder = 2, Message = 3 };
 // undefined.
 class Tracked {
 public:
-    explicit Tracked(std::string label) : label_(std::move(label)) {}
+    explicit Tracked(Interface label) : label_(std::move(label)) {}
     Tracked(const Tracked&) = delete;
     Tracked& operator=(const Tracked&) = delete;
     virtual ~Tracked() = default;
 
-    [[nodiscard]] const std::string& Label() const { return label_; }
+    [[nodiscard]] const Interface& Label() const { return label_; }
     [[nodiscard]] bool Alive() const { return refs_ > 0; }
 
 protected:
     ULONG AddRefTracked();
     ULONG ReleaseTracked();
-    // Records the call; false (and counted) when the interface was already given back.
-    bool Enter(const std::string& call, const std::string& detail = {});
+    // Records the call on this interface; false (and counted) when the interface was already
+    // given back.
+    bool Enter(const std::string& call, Fields args = {}, Fields result = {});
 
 private:
-    std::string label_;
+    Interface label_;
     ULONG refs_ = 1;
 };
 
-template <class Interface>
-class Counted : public Interface, public Tracked {
+template <class Base>
+class Counted : public Base, public Tracked {
 public:
     using Tracked::Tracked;
     HRESULT QueryInterface(REFIID /*riid*/, void** object) override
@@ -112,7 +113,8 @@ T* Hand(Args&&... args)
 }
 
 std::string Hex(std::uint32_t value);
-std::string Describe(ULONG size, const void* bytes);  // an entry identifier, for the trace
+sim::Bytes EntryBytes(ULONG size, const void* bytes);  // an entry identifier, for the trace
+std::string Describe(ULONG size, const void* bytes);   // an entry identifier, for the trace
 
 // A new logon session over the stores.
 LPMAPISESSION NewSession();

@@ -13,21 +13,28 @@ Phone& ThePhone()
     return Phone::Get();
 }
 
-std::string Result(HRESULT result)
+sim::Fields Result(HRESULT result)
 {
-    return " -> " + Hex(static_cast<std::uint32_t>(result));
+    return {{"result", sim::HResult{static_cast<std::uint32_t>(result)}}};
 }
 
-std::string Name(const Object* object)
+WString Name(const Object* object)
 {
-    return object == nullptr ? "(gone)" : Utf8(object->Text(PR_DISPLAY_NAME_W));
+    return object == nullptr ? WTEXT("(gone)") : object->Text(PR_DISPLAY_NAME_W);
 }
 
-template <class Interface>
-class PropObject : public Counted<Interface>, public PropSource {
+// The display name of the store that holds the object the identifier names.
+WString StoreName(const EntryId& id, Kind kind)
+{
+    const auto found = Locate(id, kind);
+    return found && found->store != nullptr ? Name(found->store) : WString();
+}
+
+template <class Base>
+class PropObject : public Counted<Base>, public PropSource {
 public:
-    PropObject(std::string label, EntryId id, Kind kind)
-        : Counted<Interface>(std::move(label)), id_(std::move(id)), kind_(kind)
+    PropObject(Interface label, EntryId id, Kind kind)
+        : Counted<Base>(std::move(label)), id_(std::move(id)), kind_(kind)
     {
     }
 
@@ -84,7 +91,7 @@ private:
 // The rows a table walks, one object each.
 class TableObject : public Counted<IMAPITable> {
 public:
-    TableObject(std::string label, std::vector<ULONG> columns)
+    TableObject(Interface label, std::vector<ULONG> columns)
         : Counted<IMAPITable>(std::move(label)), columns_(std::move(columns))
     {
     }
@@ -93,13 +100,14 @@ public:
     {
         std::vector<ULONG> columns(&lpPropTagArray->aulPropTag[0],
                                    &lpPropTagArray->aulPropTag[0] + lpPropTagArray->cValues);
-        std::string shown;
+        sim::Fields given;
         for (const ULONG column : columns) {
-            shown += Hex(column) + " ";
+            given.push_back({"column", sim::Hex{column}});
         }
+        given.push_back({"flags", sim::Int(ulFlags)});
         const bool fails = ThePhone().ShouldFail("IMAPITable::SetColumns");
         const HRESULT result = fails ? MAPI_E_CALL_FAILED : S_OK;
-        if (!Enter("IMAPITable::SetColumns", shown + "flags " + std::to_string(ulFlags) + Result(result))) {
+        if (!Enter("IMAPITable::SetColumns", std::move(given), Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (!fails) {
@@ -112,8 +120,9 @@ public:
     {
         const HRESULT result = ThePhone().ShouldFail("IMAPITable::GetRowCount") ? MAPI_E_CALL_FAILED : S_OK;
         const ULONG count = SUCCEEDED(result) ? Count() : 0;
-        if (!Enter("IMAPITable::GetRowCount",
-                   "flags " + std::to_string(ulFlags) + Result(result) + " count " + std::to_string(count))) {
+        sim::Fields outcome = Result(result);
+        outcome.push_back({"count", sim::Int(count)});
+        if (!Enter("IMAPITable::GetRowCount", {{"flags", sim::Int(ulFlags)}}, std::move(outcome))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -130,8 +139,8 @@ public:
         } else if (bkOrigin != BOOKMARK_BEGINNING || lRowCount != 0) {
             result = MAPI_E_NO_SUPPORT;
         }
-        if (!Enter("IMAPITable::SeekRow", "bookmark " + std::to_string(bkOrigin) + " rows " +
-                                              std::to_string(lRowCount) + Result(result))) {
+        if (!Enter("IMAPITable::SeekRow", {{"bookmark", sim::Int(bkOrigin)}, {"rows", sim::Int(lRowCount)}},
+                   Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -151,8 +160,10 @@ public:
             objects = Next(static_cast<std::size_t>(lRowCount));
         }
         const HRESULT result = fails ? MAPI_E_CALL_FAILED : S_OK;
-        if (!Enter("IMAPITable::QueryRows", std::to_string(lRowCount) + " flags " + std::to_string(ulFlags) +
-                                                Result(result) + " rows " + std::to_string(objects.size()))) {
+        sim::Fields outcome = Result(result);
+        outcome.push_back({"rows", sim::Int(objects.size())});
+        if (!Enter("IMAPITable::QueryRows", {{"count", sim::Int(lRowCount)}, {"flags", sim::Int(ulFlags)}},
+                   std::move(outcome))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -187,7 +198,7 @@ private:
 
 class StoresTable : public TableObject {
 public:
-    StoresTable() : TableObject("stores table", {PR_ENTRYID, PR_DISPLAY_NAME_W}) {}
+    StoresTable() : TableObject(Interface{"stores table", {}, {}}, {PR_ENTRYID, PR_DISPLAY_NAME_W}) {}
 
 protected:
     [[nodiscard]] ULONG Count() const override { return static_cast<ULONG>(Stores().size()); }
@@ -208,8 +219,9 @@ private:
 // Reads the folder as it is at each call, so that mail arriving or leaving shows at once.
 class ContentsTable : public TableObject {
 public:
-    ContentsTable(EntryId folder, const std::string& name)
-        : TableObject("contents table of " + name, {PR_SUBJECT_W, PR_ENTRYID}), folder_(std::move(folder))
+    ContentsTable(EntryId folder, const WString& name, const WString& store)
+        : TableObject(Interface{"contents table", name, store}, {PR_SUBJECT_W, PR_ENTRYID}),
+          folder_(std::move(folder))
     {
     }
 
@@ -249,7 +261,8 @@ private:
 class FolderObject : public PropObject<IMAPIFolder> {
 public:
     explicit FolderObject(const Folder& folder)
-        : PropObject<IMAPIFolder>("folder " + Name(&folder), folder.entryId, Kind::Folder)
+        : PropObject<IMAPIFolder>(Interface{"folder", Name(&folder), StoreName(folder.entryId, Kind::Folder)},
+                                  folder.entryId, Kind::Folder)
     {
     }
 
@@ -262,11 +275,11 @@ public:
         } else if (folder == nullptr) {
             result = MAPI_E_NOT_FOUND;
         }
-        if (!Enter("IMAPIFolder::GetContentsTable", "flags " + std::to_string(ulFlags) + Result(result))) {
+        if (!Enter("IMAPIFolder::GetContentsTable", {{"flags", sim::Int(ulFlags)}}, Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
-            *lppTable = Hand<ContentsTable>(folder->entryId, Name(folder));
+            *lppTable = Hand<ContentsTable>(folder->entryId, Name(folder), Label().store);
         }
         return result;
     }
@@ -275,16 +288,19 @@ public:
 class MessageObject : public PropObject<IMessage> {
 public:
     explicit MessageObject(const Message& message)
-        : PropObject<IMessage>("message " + Utf8(message.Text(PR_SUBJECT_W)), message.entryId, Kind::Message)
+        : PropObject<IMessage>(
+              Interface{"message", message.Text(PR_SUBJECT_W), StoreName(message.entryId, Kind::Message)},
+              message.entryId, Kind::Message)
     {
     }
 };
 
-std::string OpenDetail(ULONG size, LPENTRYID id, LPCIID iface, ULONG flags, const ULONG* objType,
-                       HRESULT result)
+sim::Fields OpenArgs(ULONG size, LPENTRYID id, LPCIID iface, ULONG flags, const ULONG* objType)
 {
-    return Describe(size, id) + (iface == nullptr ? "" : " with an interface") + " flags " + Hex(flags) +
-           (objType == nullptr ? "" : " asking the type") + Result(result);
+    return {{"entry", EntryBytes(size, id)},
+            {"interface", iface != nullptr},
+            {"flags", sim::Hex{flags}},
+            {"askingType", objType != nullptr}};
 }
 
 // Opens what the entry identifier names; within store when it is given.
@@ -304,7 +320,7 @@ HRESULT OpenObject(const std::optional<Located>& found, const Store* store, Made
 class StoreObject : public PropObject<IMsgStore> {
 public:
     explicit StoreObject(const Store& store)
-        : PropObject<IMsgStore>("store " + Name(&store), store.entryId, Kind::Store)
+        : PropObject<IMsgStore>(Interface{"store", Name(&store), Name(&store)}, store.entryId, Kind::Store)
     {
     }
 
@@ -322,8 +338,8 @@ public:
                                               : Locate(cbEntryID, lpEntryID, Kind::Folder);
             result = OpenObject<FolderObject, Folder>(found, store, folder);
         }
-        if (!Enter("IMsgStore::OpenEntry",
-                   OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, result))) {
+        if (!Enter("IMsgStore::OpenEntry", OpenArgs(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType),
+                   Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -335,13 +351,13 @@ public:
 
 class SessionObject : public Counted<IMAPISession> {
 public:
-    SessionObject() : Counted<IMAPISession>("session") {}
+    SessionObject() : Counted<IMAPISession>(Interface{"session", {}, {}}) {}
 
     HRESULT GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override
     {
         const HRESULT result =
             ThePhone().ShouldFail("IMAPISession::GetMsgStoresTable") ? MAPI_E_CALL_FAILED : S_OK;
-        if (!Enter("IMAPISession::GetMsgStoresTable", "flags " + std::to_string(ulFlags) + Result(result))) {
+        if (!Enter("IMAPISession::GetMsgStoresTable", {{"flags", sim::Int(ulFlags)}}, Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -359,9 +375,9 @@ public:
             result =
                 OpenObject<StoreObject, Store>(Locate(cbEntryID, lpEntryID, Kind::Store), nullptr, store);
         }
-        if (!Enter("IMAPISession::OpenMsgStore",
-                   "ui " + std::to_string(ulUIParam) + " " +
-                       OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, nullptr, result))) {
+        sim::Fields given = OpenArgs(cbEntryID, lpEntryID, lpInterface, ulFlags, nullptr);
+        given.insert(given.begin(), sim::Field{"ui", sim::Int(ulUIParam)});
+        if (!Enter("IMAPISession::OpenMsgStore", std::move(given), Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -380,7 +396,7 @@ public:
                                                         message);
         }
         if (!Enter("IMAPISession::OpenEntry",
-                   OpenDetail(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType, result))) {
+                   OpenArgs(cbEntryID, lpEntryID, lpInterface, ulFlags, lpulObjType), Result(result))) {
             return MAPI_E_CALL_FAILED;
         }
         if (SUCCEEDED(result)) {
@@ -402,24 +418,25 @@ ULONG Tracked::ReleaseTracked()
     auto& accounts = TheState().accounts;
     if (refs_ == 0) {
         ++accounts.overReleases;
-        ThePhone().Record("program", "IUnknown::Release", label_ + " -> already released");
+        ThePhone().Record("program", "IUnknown::Release", {{"object", label_}}, {{"alreadyReleased", true}});
         return 0;
     }
     if (--refs_ == 0) {
         --accounts.liveInterfaces;
     }
-    ThePhone().Record("program", "IUnknown::Release", label_);
+    ThePhone().Record("program", "IUnknown::Release", {{"object", label_}}, {{"result", Int(refs_)}});
     return refs_;
 }
 
-bool Tracked::Enter(const std::string& call, const std::string& detail)
+bool Tracked::Enter(const std::string& call, Fields args, Fields result)
 {
+    args.insert(args.begin(), Field{"object", label_});
     if (refs_ == 0) {
         ++TheState().accounts.usesAfterRelease;
-        ThePhone().Record("program", call, label_ + " -> used after release");
+        ThePhone().Record("program", call, std::move(args), {{"usedAfterRelease", true}});
         return false;
     }
-    ThePhone().Record("program", call, detail.empty() ? label_ : label_ + ": " + detail);
+    ThePhone().Record("program", call, std::move(args), std::move(result));
     return true;
 }
 

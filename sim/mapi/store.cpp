@@ -309,6 +309,15 @@ std::string Hex(std::uint32_t value)
     return text.str();
 }
 
+sim::Bytes EntryBytes(ULONG size, const void* bytes)
+{
+    if (bytes == nullptr) {
+        return {};
+    }
+    const auto* first = static_cast<const BYTE*>(bytes);
+    return {std::vector<std::uint8_t>(first, first + size)};
+}
+
 std::string Describe(ULONG size, const void* bytes)
 {
     if (bytes == nullptr || size == 0) {

@@ -42,6 +42,10 @@ void Output::Scenario(const runner::Scenario& scenario)
 {
     const std::string time = scenario.realTime ? "real" : "virtual";
     const std::string hooks = scenario.startHooks ? "started" : "recorded";
+    if (options_.diagram) {
+        description_ = sim::Printable(scenario.description);
+        return;
+    }
     if (options_.json) {
         nlohmann::json heading = {{"event", "scenario"},
                                   {"description", scenario.description},
@@ -52,7 +56,7 @@ void Output::Scenario(const runner::Scenario& scenario)
         return;
     }
     if (!scenario.description.empty()) {
-        out_ << scenario.description << "\n";
+        out_ << sim::Printable(scenario.description) << "\n";
     }
     out_ << "quillet.exe " << scenario.commandLine << (scenario.commandLine.empty() ? "" : " ") << "(" << time
          << " time, hooks " << hooks << ")\n"
@@ -61,6 +65,10 @@ void Output::Scenario(const runner::Scenario& scenario)
 
 void Output::Print(const Line& line)
 {
+    if (options_.diagram) {
+        diagram_.Add(line);
+        return;
+    }
     if (options_.json) {
         const nlohmann::json object = {
             {"time", line.time}, {"actor", line.actor}, {"event", line.event}, {"text", line.text}};
@@ -70,12 +78,19 @@ void Output::Print(const Line& line)
     out_ << Seconds(line.time) << "  " << Padded(line.actor) << line.text << std::endl;
 }
 
+void Output::Finish()
+{
+    if (options_.diagram) {
+        diagram_.Print(out_, description_);
+    }
+}
+
 void Output::Raw(const sim::TraceEvent& event)
 {
-    if (!options_.verbose) {
+    if (!options_.verbose || options_.diagram) {
         return;
     }
-    const std::string detail = WithoutFolder(event.detail, folder_);
+    const std::string detail = WithoutFolder(event.Detail(), folder_);
     if (options_.json) {
         const nlohmann::json object = {{"time", event.time},
                                        {"actor", event.actor},

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/phone.h"
+#include "sim/runner/diagram.h"
 #include "sim/runner/run.h"
 #include "sim/runner/scenario.h"
 #include "sim/runner/timeline.h"
@@ -22,11 +23,15 @@ public:
     void Raw(const sim::TraceEvent& event);
     // The runner's exit code, as a last JSON object; the text output's last line says it.
     void End(sim::Millis time, int code);
+    // After the last step: the diagram, when one was asked for.
+    void Finish();
 
 private:
     std::ostream& out_;
     RunOptions options_;
     std::string folder_;
+    std::string description_;
+    Diagram diagram_;
 };
 
 // "  2.500 s" for 2500 ms.

@@ -64,9 +64,13 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline)
     auto commandLine = CommandLineBuffer(scenario.commandLine);
     try {
         const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
-        const sim::Millis end = Phone::Get().Now();
+        timeline.Exited(Phone::Get().Now(), code);
+        // The other parties go on after the program has gone: a draft that arrives late, an
+        // exchange that ends later, show what the program left behind.
+        if (!Phone::Get().RunRemainingEvents()) {
+            timeline.Stopped(scenario.timeLimit, true);
+        }
         LetHooksFinish(scenario);
-        timeline.Exited(end, code);
         return code;
     } catch (const sim::RunStopped& stopped) {
         if (stopped.reason == sim::RunStopped::Reason::Interrupted) {
@@ -127,8 +131,11 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
         output.Raw(event);
         timeline.Feed(event);
     };
+    Phone::Get().keepTrace = false;
     const int code = CallWinMain(scenario, timeline);
     Phone::Get().onRecord = nullptr;
+    Phone::Get().keepTrace = true;
+    output.Finish();
     if (sim::StopSignal() == 0) {
         output.End(Phone::Get().Now(), code);
     }
@@ -143,7 +150,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     bool recordHooks = false;
     bool printDefault = false;
     std::string path;
-    app.add_flag("--json", options.json, "print one JSON object per line");
+    auto* json = app.add_flag("--json", options.json, "print one JSON object per line");
+    app.add_flag("--diagram", options.diagram, "print the run as a Mermaid sequence diagram")->excludes(json);
     app.add_flag("--verbose", options.verbose, "print every platform call as well");
     app.add_flag("--virtual-time", virtualTime, "run in virtual time, whatever the scenario says");
     app.add_flag("--record-hooks", recordHooks, "only record the hooks, whatever the scenario says");

@@ -12,6 +12,7 @@ namespace runner {
 struct RunOptions {
     bool json = false;     // one JSON object per line instead of text
     bool verbose = false;  // every platform call and action as well
+    bool diagram = false;  // the whole run as one Mermaid sequence diagram instead
 };
 
 // The runner's own exit codes, apart from the program's 0, 1 and 2.
@@ -26,7 +27,8 @@ constexpr int kExitSignal = 128;      // plus the signal's number: the run was i
 // and answers the program's exit code (or kExitTimeLimit, kExitCrashed).
 int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out);
 
-// quillet-sim's main: [--json] [--verbose] [--virtual-time] [--record-hooks] [scenario.json].
+// quillet-sim's main: [--json | --diagram] [--verbose] [--virtual-time] [--record-hooks]
+// [scenario.json].
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace runner

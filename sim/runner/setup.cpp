@@ -59,7 +59,9 @@ void DraftIntoOutbox()
 {
     sim::mapi::Store* account = sim::mapi::AccountStore();
     if (account == nullptr || sim::mapi::FindOutbox(*account) == nullptr) {
-        Phone::Get().Record("messaging", "draft lost", "the account has no Outbox");
+        Phone::Get().Record("messaging", "draft lost",
+                            {{"store", account != nullptr ? account->Text(PR_DISPLAY_NAME_W) : WString()}},
+                            {{"hasOutbox", false}});
         return;
     }
     sim::mapi::AddOutboxMessage(*account, WTEXT("the new mail"));
@@ -96,6 +98,9 @@ void StartMessagingProgram(const FrontSetup& front)
     setup.foreignBarOwner = Wide(front.barOwner);
     sim::Messaging& messaging = sim::StartMessaging(setup);
     messaging.onDraftSent = DraftIntoOutbox;
+    if (const sim::mapi::Store* account = sim::mapi::AccountStore()) {
+        messaging.account = account->Text(PR_DISPLAY_NAME_W);
+    }
     if (!front.chain.empty()) {
         // A window of the scenario's own making takes the place of the compose window; it
         // holds the draft, so a press on the bar while it is in front sends it.
@@ -130,11 +135,6 @@ void StartOtherProgram(const FrontSetup& front)
     };
 }
 
-std::string Messages(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " message" : " messages");
-}
-
 // The phone's software at the end of an exchange: the Outbox is sent, or left as it was.
 void ExchangeOver(bool sendsMail)
 {
@@ -143,10 +143,13 @@ void ExchangeOver(bool sendsMail)
         return;
     }
     if (!sendsMail) {
-        Phone::Get().Record("phone", "mail left in the Outbox", Messages(sim::mapi::OutboxCount(*account)));
+        Phone::Get().Record("phone", "mail left in the Outbox", {{"store", account->Text(PR_DISPLAY_NAME_W)}},
+                            {{"messages", sim::Int(sim::mapi::OutboxCount(*account))}});
         return;
     }
-    Phone::Get().Record("phone", "Outbox sent", Messages(sim::mapi::SendOutbox(*account)));
+    const std::size_t sent = sim::mapi::SendOutbox(*account);
+    Phone::Get().Record("phone", "Outbox sent", {{"store", account->Text(PR_DISPLAY_NAME_W)}},
+                        {{"messages", sim::Int(sent)}});
 }
 
 void SetUpPhoneService(const PhoneSetup& setup)

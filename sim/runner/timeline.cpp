@@ -1,10 +1,10 @@
-// Reading the trace back as the steps of a run. Each platform call's detail is the text the
-// simulated phone recorded for it; the patterns below follow those texts.
+// Reading the trace back as the steps of a run. Each step is made from the values the
+// simulated phone recorded for its calls; text is made here only for the lines people read.
 #include "sim/runner/timeline.h"
 
 #include <algorithm>
 #include <array>
-#include <regex>
+#include <cstdio>
 
 #include "sim/toolhelp.h"
 
@@ -12,45 +12,54 @@ namespace runner {
 
 namespace {
 
-const std::string kAccountPrefix = "070";
-
-// The part after the last "-> ": a call's result as the trace shows it.
-std::string ResultOf(const std::string& detail)
-{
-    const auto at = detail.rfind("-> ");
-    return at == std::string::npos ? std::string() : detail.substr(at + 3);
-}
-
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-unsigned long Number(const std::string& text)
-{
-    return std::strtoul(text.c_str(), nullptr, 0);
-}
+const WString kAccountPrefix = WTEXT("070");
+constexpr std::int64_t kErrorFileExists = 80;
 
 std::string Quoted(const std::string& text)
 {
     return "\"" + text + "\"";
 }
 
-std::string Plural(unsigned long count, const std::string& noun)
+std::string Plural(std::int64_t count, const std::string& noun)
 {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-// An HRESULT that the trace shows, when it is a failure (negative).
-bool IsFailure(const std::string& detail, std::string& code)
+std::string HandleText(sim::Handle handle)
 {
-    static const std::regex result(R"re(-> (0x[0-9A-F]{8}))re");
-    std::smatch match;
-    if (!std::regex_search(detail, match, result)) {
-        return false;
-    }
-    code = match[1];
-    return Number(code) >= 0x80000000UL;
+    char text[32];
+    std::snprintf(text, sizeof text, "%#llx", static_cast<unsigned long long>(handle.value));
+    return text;
+}
+
+std::string CodeText(std::uint32_t code)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", code);
+    return text;
+}
+
+sim::Handle HandleIn(const sim::TraceEvent& event, std::string_view name)
+{
+    const auto* handle = event.Get<sim::Handle>(name);
+    return handle != nullptr ? *handle : sim::Handle{};
+}
+
+bool Succeeded(const sim::TraceEvent& event)
+{
+    return event.Flag("result");
+}
+
+std::string MessageOf(const sim::TraceEvent& event)
+{
+    const auto* message = event.Get<sim::Name>("message");
+    return message != nullptr ? message->text : std::string();
+}
+
+// The MAPI object a call was made on.
+const sim::Interface* ObjectOf(const sim::TraceEvent& event)
+{
+    return event.Get<sim::Interface>("object");
 }
 
 bool IsMessageStoreCall(const std::string& what)
@@ -62,14 +71,14 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
-std::string FileError(unsigned long error)
+std::string FileError(std::int64_t error)
 {
     switch (error) {
         case 2: return "there is no such file";
         case 3: return "there is no such folder";
         case 5: return "access is denied";
         case 32: return "another program has it locked";
-        case 80: return "the file exists";
+        case kErrorFileExists: return "the file exists";
         default: return "error " + std::to_string(error);
     }
 }
@@ -91,9 +100,9 @@ Timeline::Timeline(HookValues hooks, std::string folder, Sink sink)
 {
 }
 
-void Timeline::Emit(const std::string& actor, const std::string& event, const std::string& text)
+void Timeline::Emit(const std::string& actor, const std::string& event, const std::string& text, Step step)
 {
-    sink_(Line{now_, actor, event, Shown(text)});
+    sink_(Line{now_, actor, event, Shown(sim::Printable(text)), std::move(step.to), step.failed});
 }
 
 std::string Timeline::Shown(const std::string& text) const
@@ -133,18 +142,17 @@ bool Timeline::Continues(const sim::TraceEvent& event)
             return false;
         case Group::ComposeTest:
             if (what == "GetClassNameW") {
-                const std::string result = ResultOf(event.detail);
-                chain_.push_back(result == "0" ? "(unreadable)" : result);
+                chain_.push_back({ChainStep::Kind::Class, event.Wide("class"), false});
                 return true;
             }
             if (what == "GetWindow") {
-                chain_.emplace_back(ResultOf(event.detail) == "0" ? "no child" : "a child");
+                chain_.push_back({ChainStep::Kind::Child, {}, HandleIn(event, "result").value != 0});
                 return true;
             }
             return false;
         case Group::Press:
             if (what == "GetWindowThreadProcessId" ||
-                (what == "PostMessageW" && event.detail.starts_with(bar_ + " "))) {
+                (what == "PostMessageW" && HandleIn(event, "window") == bar_)) {
                 Press(event);
                 return true;
             }
@@ -174,7 +182,7 @@ void Timeline::Flush()
         case Group::ComposeTest: EndComposeTest(); break;
         case Group::Press: EndPress(); break;
         case Group::ReadProfile:
-        case Group::WriteProfile: File(sim::TraceEvent{now_, "program", "CloseHandle", ""}); break;
+        case Group::WriteProfile: EndFile(); break;
         case Group::Inspection: EndInspection(); break;
         case Group::None: break;
     }
@@ -199,49 +207,36 @@ void Timeline::Begin(Group group, const sim::TraceEvent& event)
 void Timeline::Program(const sim::TraceEvent& event)
 {
     const std::string& what = event.what;
-    const std::string& detail = event.detail;
-    const std::string result = ResultOf(detail);
     if (what == "CreateMutexW") {
-        Mutex(detail);
+        Mutex(event);
     } else if (what == "CreateFileW") {
-        OpenFile(detail);
-    } else if (what == "RegisterClassW" && result == "0") {
-        Emit("program", "window", "can't register its window class");
-    } else if (what == "CreateWindowExW") {
-        if (result == "null") {
-            Emit("program", "window", "can't create its hidden window");
-        } else {
-            window_ = result.substr(0, result.find(' '));
-        }
-    } else if (what == "GetMessageW") {
-        inTick_ = detail == "WM_TIMER";
-        if (result == "-1") {
-            Emit("program", "loop", "can't take the next message: GetMessageW fails");
-        }
+        OpenFile(event);
+    } else if (what == "RegisterClassW" || what == "CreateWindowExW" || what == "GetMessageW") {
+        Window(event);
     } else if (what == "GetForegroundWindow") {
         Begin(Group::Naming, event);
-        front_ = result;
+        front_ = HandleIn(event, "result");
     } else if (what == "GetClassNameW") {
         Begin(Group::ComposeTest, event);
     } else if (what == "FindWindowW") {
-        if (result == "0") {
+        if (HandleIn(event, "result").value == 0) {
             Emit("program", "press", "presses nothing: there is no soft-key bar");
         } else {
             Begin(Group::Press, event);
-            bar_ = result;
+            bar_ = HandleIn(event, "result");
         }
-    } else if (what == "CreatePopupMenu" && result == "0") {
-        Emit("program", "menu", "can't create the send-choice menu");
-    } else if (what == "AppendMenuW" && result == "0") {
-        Emit("program", "menu", "can't add an entry to the send-choice menu");
+    } else if (what == "CreatePopupMenu" && HandleIn(event, "result").value == 0) {
+        Emit("program", "menu", "can't create the send-choice menu", {"", true});
+    } else if (what == "AppendMenuW" && !Succeeded(event)) {
+        Emit("program", "menu", "can't add an entry to the send-choice menu", {"", true});
     } else if (what == "TrackPopupMenuEx") {
-        Menu(detail);
+        Menu(event);
     } else if (what == "PostMessageW") {
-        Post(detail);
+        Post(event);
     } else if (what.starts_with("Reg") || what == "SetTimer") {
-        Registry(what, detail);
+        Registry(event);
     } else if (what == "ShellExecuteExW") {
-        Launch(detail);
+        Launch(event);
     } else if (IsMessageStoreCall(what)) {
         Begin(Group::Inspection, event);
     }
@@ -250,56 +245,90 @@ void Timeline::Program(const sim::TraceEvent& event)
 void Timeline::Party(const sim::TraceEvent& event)
 {
     const std::string& what = event.what;
-    const std::string& detail = event.detail;
+    const std::string& actor = event.actor;
+    const std::string store = sim::Utf8(event.Wide("store"));
+    const std::string outbox = store.empty() ? "the Outbox" : "the Outbox of " + Quoted(store);
     if (what == "left soft key") {
-        Emit(event.actor, "draft", "the left soft key: " + detail);
+        const std::string delay = event.Has("ms") ? " in " + std::to_string(event.Number("ms")) + " ms" : "";
+        Emit(actor, "draft",
+             "the left soft key: " + (event.Flag("sends") ? "sends the draft" + delay : "nothing to send"));
     } else if (what == "draft moved to Outbox") {
-        Emit(event.actor, "draft", "the draft reaches the Outbox");
+        Emit(actor, "draft",
+             "the draft reaches " + outbox +
+                 (exited_ ? ", after the program has exited: it waits there unsent" : ""),
+             {"store"});
     } else if (what == "draft lost") {
-        Emit(event.actor, "draft", "the draft is lost: " + detail);
+        Emit(actor, "draft",
+             "the draft is lost: " +
+                 (store.empty() ? "there is no account" : Quoted(store) + " has no Outbox"),
+             {"", true});
     } else if (what == "send/receive starts") {
-        Emit(event.actor, "exchange", "send/receive starts, " + detail);
+        Emit(actor, "exchange",
+             "send/receive starts, " +
+                 (event.Has("ms") ? "for " + std::to_string(event.Number("ms")) + " ms" : "and never ends"));
     } else if (what == "send/receive over") {
-        Emit(event.actor, "exchange", "send/receive over: " + detail);
+        Emit(actor, "exchange", "send/receive over: " + sim::Utf8(event.Wide("removed")) + " removed");
     } else if (what == "Outbox sent") {
-        Emit(event.actor, "exchange", "sends " + detail + " from the Outbox");
+        Emit(actor, "exchange", "sends " + Plural(event.Number("messages"), "message") + " from " + outbox,
+             {"store"});
     } else if (what == "mail left in the Outbox") {
-        Emit(event.actor, "exchange", "leaves " + detail + " in the Outbox");
+        Emit(actor, "exchange", "leaves " + Plural(event.Number("messages"), "message") + " in " + outbox,
+             {"store"});
     } else if (what == "left soft key clicked") {
-        Emit(event.actor, "click", "its left soft key is clicked");
+        Emit(actor, "click", "its left soft key is clicked");
     } else {
-        Emit(event.actor, "action", detail.empty() ? what : what + ": " + detail);
+        const std::string detail = event.Detail();
+        Emit(actor, "action", detail.empty() ? what : what + ": " + detail);
     }
 }
 
-void Timeline::Mutex(const std::string& detail)
+void Timeline::Mutex(const sim::TraceEvent& event)
 {
-    if (EndsWith(detail, "-> created")) {
+    const std::int64_t error = event.Number("error");
+    if (HandleIn(event, "result").value == 0) {
+        Emit("program", "lock", "can't create the single-instance lock (" + FileError(error) + "); runs on",
+             {"", true});
+    } else if (error == 0) {
         Emit("program", "lock", "takes the single-instance lock");
-    } else if (detail.find("already exists") != std::string::npos) {
-        Emit("program", "lock", "finds the single-instance lock taken: another copy is running");
     } else {
-        Emit("program", "lock", "can't create the single-instance lock (" + ResultOf(detail) + "); runs on");
+        Emit("program", "lock", "finds the single-instance lock taken: another copy is running");
+    }
+}
+
+void Timeline::Window(const sim::TraceEvent& event)
+{
+    if (event.what == "RegisterClassW") {
+        if (event.Number("result") == 0) {
+            Emit("program", "window", "can't register its window class", {"", true});
+        }
+    } else if (event.what == "CreateWindowExW") {
+        if (HandleIn(event, "result").value == 0) {
+            Emit("program", "window", "can't create its hidden window", {"", true});
+        } else {
+            window_ = HandleIn(event, "result");
+        }
+    } else {
+        inTick_ = MessageOf(event) == "WM_TIMER";
+        if (event.Number("result") == -1) {
+            Emit("program", "loop", "can't take the next message: GetMessageW fails", {"", true});
+        }
     }
 }
 
 void Timeline::Naming(const sim::TraceEvent& event)
 {
-    const std::string result = ResultOf(event.detail);
     if (event.what == "GetWindowThreadProcessId") {
-        owners_.push_back(Number(result));
-    } else if (event.what == "CreateToolhelp32Snapshot" && result == "INVALID_HANDLE_VALUE") {
+        owners_.push_back(event.Number("process"));
+    } else if (event.what == "CreateToolhelp32Snapshot" && event.Get<sim::Name>("result") != nullptr) {
         group_ = Group::None;
         Emit("program", "front",
-             "can't read the process list: takes the window in front (" + front_ +
-                 ") for the Messaging program's");
+             "can't read the process list: takes the window in front (" + HandleText(front_) +
+                 ") for the Messaging program's",
+             {"", true});
     } else if (event.what.starts_with("Process32") && exeName_.empty()) {
-        static const std::regex entry(R"re(^(\d+) "(.*)"$)re");
-        std::smatch match;
-        if (std::regex_match(result, match, entry) && !owners_.empty() &&
-            Number(match[1]) == owners_.front()) {
-            exeId_ = Number(match[1]);
-            exeName_ = match[2];
+        if (Succeeded(event) && !owners_.empty() && event.Number("process") == owners_.front()) {
+            exeId_ = event.Number("process");
+            exeName_ = sim::Utf8(event.Wide("exe"));
         }
     } else if (event.what == "CloseHandle") {
         EndNaming();
@@ -313,30 +342,38 @@ void Timeline::EndNaming()
         return;
     }
     group_ = Group::None;
-    if (front_ == "0") {
+    if (front_.value == 0) {
         Emit("program", "front", "finds no window in front");
     } else if (exeName_.empty()) {
-        Emit("program", "front", "the window in front (" + front_ + ") belongs to no listed process");
+        Emit("program", "front",
+             "the window in front (" + HandleText(front_) + ") belongs to no listed process");
     } else {
         Emit("program", "front",
-             "the program in front is " + Quoted(exeName_) + " (window " + front_ + ", process " +
+             "the program in front is " + Quoted(exeName_) + " (window " + HandleText(front_) + ", process " +
                  std::to_string(exeId_) + ")");
     }
 }
 
 void Timeline::EndComposeTest()
 {
-    static const std::vector<std::string> composeChain = {"\"Dialog\"", "a child",     "\"Worker\"",
-                                                          "a child",    "\"PIEHTML\"", "a child"};
+    static const std::array<WString, 3> composeClasses = {WTEXT("Dialog"), WTEXT("Worker"), WTEXT("PIEHTML")};
     std::string shown;
+    bool compose = chain_.size() == 2 * composeClasses.size();
     for (std::size_t i = 0; i < chain_.size(); ++i) {
+        const ChainStep& step = chain_[i];
+        const bool isClass = step.kind == ChainStep::Kind::Class;
+        if (compose) {
+            compose = isClass ? step.className == composeClasses.at(i / 2) : step.found;
+        }
         // A child found along the way shows as its class; only the last one stands alone.
-        if (chain_[i] == "a child" && i + 1 < chain_.size()) {
+        if (!isClass && step.found && i + 1 < chain_.size()) {
             continue;
         }
-        shown += (shown.empty() ? "" : " > ") + chain_[i];
+        const std::string text =
+            isClass ? (step.className.empty() ? "(unreadable)" : Quoted(sim::Utf8(step.className)))
+                    : (step.found ? "a child" : "no child");
+        shown += (shown.empty() ? "" : " > ") + text;
     }
-    const bool compose = chain_ == composeChain;
     Emit("program", "compose-test",
          "compose-window test: " + shown + (compose ? ": the compose window" : ": not the compose window"));
 }
@@ -344,11 +381,11 @@ void Timeline::EndComposeTest()
 void Timeline::Press(const sim::TraceEvent& event)
 {
     if (event.what == "GetWindowThreadProcessId") {
-        owners_.push_back(Number(ResultOf(event.detail)));
+        owners_.push_back(event.Number("process"));
         return;
     }
     ++posts_;
-    if (event.detail.find("WM_LBUTTONUP") != std::string::npos) {
+    if (MessageOf(event) == "WM_LBUTTONUP") {
         EndPress();
         group_ = Group::None;
     }
@@ -360,161 +397,179 @@ void Timeline::EndPress()
         return;
     }
     group_ = Group::None;
-    const unsigned long barOwner = owners_.size() > 1 ? owners_[1] : 0;
+    const std::int64_t barOwner = owners_.size() > 1 ? owners_[1] : 0;
+    const std::string owner = ProcessName(barOwner);
     if (posts_ > 0) {
+        const std::string exe = ProcessExe(barOwner);
         Emit("program", "press",
-             "presses the left soft key of " + ProcessName(barOwner) + "'s soft-key bar (" + bar_ + ")");
+             "presses the left soft key of " + owner + "'s soft-key bar (" + HandleText(bar_) + ")",
+             {exe == "tmail.exe" ? "messaging" : exe});
         return;
     }
-    const unsigned long windowOwner = owners_.empty() ? 0 : owners_[0];
+    const std::int64_t windowOwner = owners_.empty() ? 0 : owners_[0];
     Emit("program", "press",
-         "presses nothing: the soft-key bar is " + ProcessName(barOwner) + "'s, the window " +
-             ProcessName(windowOwner) + "'s");
+         "presses nothing: the soft-key bar is " + owner + "'s, the window " + ProcessName(windowOwner) +
+             "'s");
 }
 
-std::string Timeline::ProcessName(unsigned long id)
+std::string Timeline::ProcessExe(std::int64_t id)
 {
     const auto& entries = sim::Processes().entries;
-    const auto found = std::find_if(entries.begin(), entries.end(),
-                                    [id](const sim::ProcessEntry& entry) { return entry.id == id; });
-    return found == entries.end() ? "process " + std::to_string(id) : Quoted(sim::Utf8(found->exeFile));
+    const auto found = std::find_if(entries.begin(), entries.end(), [id](const sim::ProcessEntry& entry) {
+        return static_cast<std::int64_t>(entry.id) == id;
+    });
+    return found == entries.end() ? std::string() : sim::Utf8(found->exeFile);
 }
 
-void Timeline::OpenFile(const std::string& detail)
+std::string Timeline::ProcessName(std::int64_t id)
 {
-    static const std::regex open(R"re(^"(.*)" (read|write) (existing|create-new) -> (.*)$)re");
-    std::smatch match;
-    if (!std::regex_match(detail, match, open)) {
-        return;
-    }
-    path_ = match[1];
-    const bool reading = match[2] == "read";
-    const std::string outcome = match[4];
-    if (outcome == "opened") {
+    const std::string exe = ProcessExe(id);
+    return exe.empty() ? "process " + std::to_string(id) : Quoted(exe);
+}
+
+void Timeline::OpenFile(const sim::TraceEvent& event)
+{
+    path_ = sim::Utf8(event.Wide("path"));
+    const bool reading = !event.Flag("write");
+    if (Succeeded(event)) {
         group_ = reading ? Group::ReadProfile : Group::WriteProfile;
         bytes_ = 0;
         return;
     }
-    const unsigned long error = Number(outcome.substr(outcome.rfind(' ') + 1));
+    const std::int64_t error = event.Number("error");
     if (reading) {
-        Emit("program", "profile", "can't read the ProfileFile " + path_ + ": " + FileError(error));
-    } else if (error == 80) {
+        Emit("program", "profile", "can't read the ProfileFile " + path_ + ": " + FileError(error),
+             {"", true});
+    } else if (error == kErrorFileExists) {
         Emit("program", "profile", "leaves " + path_ + " as it is: " + FileError(error));
     } else {
-        Emit("program", "profile", "can't write the default ProfileFile " + path_ + ": " + FileError(error));
+        Emit("program", "profile", "can't write the default ProfileFile " + path_ + ": " + FileError(error),
+             {"", true});
     }
 }
 
 void Timeline::File(const sim::TraceEvent& event)
 {
-    if (event.what != "CloseHandle") {
-        if (EndsWith(event.detail, " bytes")) {
-            bytes_ += std::strtol(event.detail.c_str(), nullptr, 10);
-        } else {
-            bytes_ = -1;
-        }
+    if (event.what == "CloseHandle") {
+        EndFile();
         return;
     }
+    if (!Succeeded(event)) {
+        bytes_ = -1;
+    } else if (bytes_ >= 0) {
+        bytes_ += event.Number("bytes");
+    }
+}
+
+void Timeline::EndFile()
+{
     const bool reading = group_ == Group::ReadProfile;
     group_ = Group::None;
     profileRead_ = profileRead_ || (reading && bytes_ >= 0);
-    const std::string size =
-        bytes_ < 0 ? "fails part way" : Plural(static_cast<unsigned long>(bytes_), "byte");
+    const std::string size = bytes_ < 0 ? "fails part way" : Plural(bytes_, "byte");
     Emit("program", "profile",
-         (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ + ": " + size);
+         (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ + ": " + size,
+         {"", bytes_ < 0});
 }
 
-void Timeline::Menu(const std::string& detail)
+void Timeline::Menu(const sim::TraceEvent& event)
 {
-    static const std::regex shown(R"re(at (-?\d+),(-?\d+) .*items \[(.*)\] -> (\d+)$)re");
-    std::smatch match;
-    if (!std::regex_search(detail, match, shown)) {
-        Emit("program", "menu", "can't show the send-choice menu");
+    const auto* items = event.Get<sim::MenuEntries>("items");
+    if (!event.Flag("shown") || items == nullptr) {
+        Emit("program", "menu", "can't show the send-choice menu", {"user", true});
         return;
     }
-    static const std::regex item(R"re((\d+) "([^"]*)")re");
-    const std::string items = match[3];
-    const std::string chosen = match[4];
     std::string entries;
     std::string picked;
-    for (auto it = std::sregex_iterator(items.begin(), items.end(), item); it != std::sregex_iterator();
-         ++it) {
-        entries += (entries.empty() ? "" : ", ") + Quoted((*it)[2]);
-        if ((*it)[1] == chosen) {
-            picked = Quoted((*it)[2]);
+    for (const auto& item : *items) {
+        entries += (entries.empty() ? "" : ", ") + Quoted(sim::Utf8(item.text));
+        if (static_cast<std::int64_t>(item.id) == event.Number("chosen")) {
+            picked = Quoted(sim::Utf8(item.text));
         }
     }
     Emit("program", "menu",
-         "shows the send-choice menu at " + match[1].str() + "," + match[2].str() + ": " + entries);
-    Emit("user", "choice", picked.empty() ? "dismisses the menu" : "picks " + picked);
+         "shows the send-choice menu at " + std::to_string(event.Number("x")) + "," +
+             std::to_string(event.Number("y")) + ": " + entries,
+         {"user"});
+    Emit("user", "choice", picked.empty() ? "dismisses the menu" : "picks " + picked, {"program"});
 }
 
-void Timeline::Post(const std::string& detail)
+void Timeline::Post(const sim::TraceEvent& event)
 {
-    if (detail.find(" WM_CLOSE ") == std::string::npos || !detail.starts_with(window_ + " ")) {
+    if (MessageOf(event) != "WM_CLOSE" || HandleIn(event, "window") != window_) {
         return;
     }
     if (awaiting_ == Awaiting::SendOrAfter) {
         ExplainNoHook();
     }
     awaiting_ = Awaiting::Nothing;
-    Emit("program", "close",
-         EndsWith(detail, "-> failed") ? "can't post the close request to its window" : "closes its window");
+    const bool posted = Succeeded(event);
+    Emit("program", "close", posted ? "closes its window" : "can't post the close request to its window",
+         {"", !posted});
 }
 
-void Timeline::Registry(const std::string& what, const std::string& detail)
+void Timeline::Registry(const sim::TraceEvent& event)
 {
-    const std::string result = ResultOf(detail);
+    const std::string& what = event.what;
+    const std::int64_t status = event.Number("result");
     if (what == "RegOpenKeyExW") {
         if (!inTick_ && awaiting_ == Awaiting::Before) {
             ExplainNoHook();
         }
-        if (result == "0") {
+        if (status == 0) {
             return;
         }
-        const std::string why = FileError(Number(result));
+        const std::string why = FileError(status);
         Emit("program", inTick_ ? "poll" : "request",
              inTick_ ? "polls Status15: the key can't be opened (" + why + "): counts as over"
-                     : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing");
+                     : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing",
+             {"phone", true});
     } else if (what == "RegSetValueExW") {
-        static const std::regex written(R"re(^(\S+) = (.*) -> )re");
-        std::smatch match;
-        if (std::regex_search(detail, match, written)) {
-            Emit("program", "request",
-                 "writes " + match[1].str() + " = " + match[2].str() + ": asks the phone for a send/receive");
-        }
+        const std::string value = event.Has("value") ? std::to_string(event.Number("value"))
+                                                     : Plural(event.Number("bytes"), "byte");
+        Emit(
+            "program", "request",
+            "writes " + sim::Utf8(event.Wide("name")) + " = " + value + ": asks the phone for a send/receive",
+            {"phone", status != 0});
     } else if (what == "RegQueryValueExW") {
-        if (result == "missing") {
-            Emit("program", "poll", "polls Status15: gone, the exchange is over");
-        } else if (result == "-1") {
-            Emit("program", "poll", "polls Status15: -1, counts as over");
+        if (!event.Has("value")) {
+            Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
+        } else if (event.Number("value") == -1) {
+            Emit("program", "poll", "polls Status15: -1, counts as over", {"phone"});
         } else {
-            Emit("program", "poll", "polls Status15: " + result + ", the exchange goes on");
+            Emit("program", "poll",
+                 "polls Status15: " + std::to_string(event.Number("value")) + ", the exchange goes on",
+                 {"phone"});
         }
     } else if (what == "SetTimer") {
-        Emit("program", "timer",
-             result == "0" ? "can't start the poll timer" : "starts polling Status15 every 500 ms");
+        if (status == 0) {
+            Emit("program", "timer", "can't start the poll timer", {"", true});
+        } else {
+            Emit("program", "timer",
+                 "starts polling Status15 every " + std::to_string(event.Number("ms")) + " ms");
+        }
     }
 }
 
-void Timeline::Launch(const std::string& detail)
+void Timeline::Launch(const sim::TraceEvent& event)
 {
-    static const std::regex launch(R"re(file "(.*)" parameters (null|"(.*)") show (-?\d+) -> (.*)$)re");
-    std::smatch match;
-    if (!std::regex_search(detail, match, launch)) {
-        return;
-    }
     awaiting_ = Awaiting::Nothing;
-    const std::string file = match[1];
-    const std::string parameters = match[3];
-    const std::string outcome = match[5];
+    const std::string file = sim::Utf8(event.Wide("file"));
+    const std::string parameters = sim::Utf8(event.Wide("parameters"));
     const std::string name = HookName(file, parameters);
     std::string text = (name.empty() ? "starts a program: " : "starts the " + name + " hook: ") + file +
                        (parameters.empty() ? "" : " " + parameters);
-    if (outcome != "started") {
-        text += " -> can't be started (" + FileError(Number(outcome.substr(outcome.rfind(' ') + 1))) + ")";
+    const bool started = Succeeded(event);
+    if (!started) {
+        text += " -> can't be started (" + FileError(event.Number("error")) + ")";
     }
-    Emit("program", "hook", text);
+    std::string key;
+    for (const char* entry : {"before", "send", "after"}) {
+        if (name.find(Quoted(entry)) != std::string::npos) {
+            key += (key.empty() ? "" : "/") + std::string(entry);
+        }
+    }
+    Emit("program", "hook", text, {"hook:" + key, !started});
 }
 
 std::string Timeline::HookName(const std::string& file, const std::string& parameters) const
@@ -553,79 +608,87 @@ void Timeline::ExplainNoHook()
 void Timeline::Inspect(const sim::TraceEvent& event)
 {
     const std::string& what = event.what;
-    const std::string& detail = event.detail;
     Inspection& seen = inspection_;
-    std::string code;
-    const bool failed = IsFailure(detail, code);
+    const bool failed = event.Failed();
+    const sim::Interface* object = ObjectOf(event);
+    const bool contents = object != nullptr && object->kind == "contents table";
+    constexpr std::uint64_t kDisplayName = 0x3001001F;
     if (what == "CoInitializeEx") {
         seen.comFailed = failed;
-    } else if (what == "HrGetOneProp" && !failed) {
-        static const std::regex storeName(R"re(^store (.*) 0x3001001F -> )re");
-        std::smatch match;
-        const auto& names = seen.storeNames;
-        if (std::regex_search(detail, match, storeName) &&
-            std::find(names.begin(), names.end(), match[1].str()) == names.end()) {
-            seen.storeNames.push_back(match[1]);
+    } else if (what == "HrGetOneProp" && !failed && object != nullptr && object->kind == "store" &&
+               event.Get<sim::Hex>("tag") != nullptr && event.Get<sim::Hex>("tag")->value == kDisplayName) {
+        const std::string name = sim::Utf8(object->name);
+        if (seen.seen.insert(name).second) {
+            seen.storeNames.push_back(name);
         }
-    } else if (what == "IMAPITable::GetRowCount" && !failed) {
-        seen.rowCount = Number(detail.substr(detail.rfind(' ') + 1));
-    } else if (what == "IMAPITable::QueryRows" && !failed && detail.starts_with("contents table")) {
-        const unsigned long rows = Number(detail.substr(detail.rfind(' ') + 1));
+    } else if (what == "IMAPITable::GetRowCount" && contents && !failed) {
+        seen.rowCount = event.Number("count");
+        seen.answeredBy = sim::Utf8(object->store);
+    } else if (what == "IMAPITable::QueryRows" && contents) {
+        const std::int64_t rows = failed ? 0 : event.Number("rows");
         seen.rows += rows;
-        seen.rowsEnded = seen.rowsEnded || rows == 0;
+        // A read that fails once rows have been read ends the walk as the table's end does.
+        if (rows == 0 && (!failed || seen.rows > 0)) {
+            seen.rowsEnded = true;
+            seen.answeredBy = sim::Utf8(object->store);
+        }
     } else if (what == "IMAPISession::OpenEntry" && failed) {
         ++seen.unopened;  // a message that can't be opened still counts as one
         return;
     }
-    if (failed && seen.firstFailure.empty()) {
-        seen.firstFailure = what + " -> " + code;
+    if (failed) {
+        seen.lastFailure = what + " -> " + CodeText(event.Get<sim::HResult>("result")->value);
     }
 }
 
+// The line says what the program concluded: the Outbox's answer when one came, whatever
+// failed on the way to it (a store that doesn't open while another does); otherwise why
+// there was none.
 void Timeline::EndInspection()
 {
     group_ = Group::None;
     const Inspection& seen = inspection_;
-    const auto account =
-        std::find_if(seen.storeNames.begin(), seen.storeNames.end(),
-                     [](const std::string& name) { return name.starts_with(kAccountPrefix); });
-    const std::string store =
-        account == seen.storeNames.end() ? std::string("the account") : Quoted(*account);
+    const std::string store = seen.answeredBy.empty() ? std::string("the account") : Quoted(seen.answeredBy);
     awaiting_ = Awaiting::Nothing;
     if (seen.rowCount) {
         const bool mail = *seen.rowCount != 0;
         Emit("program", "inspection",
              "counts the Outbox of " + store + ": " + Plural(*seen.rowCount, "message") +
-                 (mail ? ", mail waits" : ", nothing to send"));
+                 (mail ? ", mail waits" : ", nothing to send"),
+             {"store"});
         if (mail && !inTick_) {
             awaiting_ = Awaiting::Before;
         }
         return;
     }
-    if (seen.rowsEnded && seen.firstFailure.empty()) {
+    if (seen.rowsEnded) {
         outboxEmpty_ = seen.rows == 0;
         awaiting_ = inTick_ ? Awaiting::SendOrAfter : Awaiting::Nothing;
         const std::string unopened =
             seen.unopened == 0 ? "" : " (" + std::to_string(seen.unopened) + " can't be opened)";
         Emit("program", "inspection",
              "reads the Outbox of " + store + ": " + Plural(seen.rows, "message") + unopened +
-                 (outboxEmpty_ ? ", empty" : ", not empty"));
+                 (outboxEmpty_ ? ", empty" : ", not empty"),
+             {"store"});
         return;
     }
-    std::string why = "after " + seen.firstFailure;
+    const bool account =
+        std::any_of(seen.storeNames.begin(), seen.storeNames.end(),
+                    [](const std::string& name) { return sim::Utf16(name).starts_with(kAccountPrefix); });
+    std::string why = "after " + seen.lastFailure;
     if (seen.comFailed) {
-        why = "COM can't be started (" + seen.firstFailure + ")";
-    } else if (seen.firstFailure.empty() && account == seen.storeNames.end()) {
+        why = "COM can't be started (" + seen.lastFailure + ")";
+    } else if (seen.lastFailure.empty() && !account) {
         std::string names;
         for (const auto& name : seen.storeNames) {
             names += (names.empty() ? "" : ", ") + Quoted(name);
         }
         why = "no store's name begins with \"070\"" +
               (names.empty() ? std::string(" (no store listed)") : " (stores: " + names + ")");
-    } else if (seen.firstFailure.empty()) {
+    } else if (seen.lastFailure.empty()) {
         why = "the account's store names no Outbox";
     }
-    Emit("program", "inspection", "the Outbox inspection fails: " + why);
+    Emit("program", "inspection", "the Outbox inspection fails: " + why, {"store", true});
 }
 
 void Timeline::Exited(sim::Millis time, int code)
@@ -635,7 +698,8 @@ void Timeline::Exited(sim::Millis time, int code)
     const char* meaning = code == 1   ? " (another copy is running)"
                           : code == 2 ? " (the run failed part way)"
                                       : "";
-    Emit("program", "exit", "exits with code " + std::to_string(code) + meaning);
+    Emit("program", "exit", "exits with code " + std::to_string(code) + meaning, {"", code == 2});
+    exited_ = true;
 }
 
 void Timeline::Stopped(sim::Millis time, bool timeLimit)
@@ -643,15 +707,17 @@ void Timeline::Stopped(sim::Millis time, bool timeLimit)
     now_ = time;
     Flush();
     Emit("runner", "stopped",
-         timeLimit ? "stops the run at its time limit; the program has not ended"
-                   : "stops the run: the program would wait for ever, with nothing left to happen");
+         timeLimit ? (exited_ ? "stops the run at its time limit; the other parties had more to do"
+                              : "stops the run at its time limit; the program has not ended")
+                   : "stops the run: the program would wait for ever, with nothing left to happen",
+         {"", !exited_});
 }
 
 void Timeline::Crashed(sim::Millis time, const std::string& what)
 {
     now_ = time;
     Flush();
-    Emit("runner", "crashed", "the program failed with an exception of its platform: " + what);
+    Emit("runner", "crashed", "the program failed with an exception of its platform: " + what, {"", true});
 }
 
 }  // namespace runner

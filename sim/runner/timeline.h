@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sim/phone.h"
@@ -20,6 +21,17 @@ struct Line {
     std::string actor;  // "program", "user", "messaging", "phone", or another program's name
     std::string event;  // what kind of step, for machines: "lock", "poll", "hook", ...
     std::string text;   // the step, for people
+    // Whom the step acts on: "user", "messaging", "store", "phone", "hook:<entry>" (or
+    // "hook:" for a program no entry names), another program's name; empty for a step of the
+    // actor's own.
+    std::string to;
+    bool failed = false;  // the step is a failure: what was tried did not happen
+};
+
+// Whom a step acts on, and whether it failed (see Line).
+struct Step {
+    std::string to;
+    bool failed = false;
 };
 
 class Timeline {
@@ -42,15 +54,25 @@ private:
 
     struct Inspection {
         bool comFailed = false;
-        std::vector<std::string> storeNames;
-        std::optional<unsigned long> rowCount;
-        unsigned long rows = 0;
+        std::vector<std::string> storeNames;  // in the order they were read, each once
+        std::unordered_set<std::string> seen;
+        std::optional<std::int64_t> rowCount;
+        std::int64_t rows = 0;
         bool rowsEnded = false;
         int unopened = 0;
-        std::string firstFailure;
+        std::string answeredBy;   // the store whose Outbox answered
+        std::string lastFailure;  // the call that failed last, and its code
     };
 
-    void Emit(const std::string& actor, const std::string& event, const std::string& text);
+    // One answer of the compose-window test: a class name (empty when it can't be read), or
+    // whether a first child was found.
+    struct ChainStep {
+        enum class Kind { Class, Child } kind = Kind::Class;
+        WString className;
+        bool found = false;
+    };
+
+    void Emit(const std::string& actor, const std::string& event, const std::string& text, Step step = {});
     void Flush();
     bool Continues(const sim::TraceEvent& event);
     void Begin(Group group, const sim::TraceEvent& event);
@@ -63,39 +85,43 @@ private:
     void Press(const sim::TraceEvent& event);
     void EndPress();
     void File(const sim::TraceEvent& event);
+    void EndFile();
     void Inspect(const sim::TraceEvent& event);
     void EndInspection();
 
-    void Mutex(const std::string& detail);
-    void OpenFile(const std::string& detail);
-    void Menu(const std::string& detail);
-    void Post(const std::string& detail);
-    void Registry(const std::string& what, const std::string& detail);
-    void Launch(const std::string& detail);
+    void Mutex(const sim::TraceEvent& event);
+    void Window(const sim::TraceEvent& event);
+    void OpenFile(const sim::TraceEvent& event);
+    void Menu(const sim::TraceEvent& event);
+    void Post(const sim::TraceEvent& event);
+    void Registry(const sim::TraceEvent& event);
+    void Launch(const sim::TraceEvent& event);
     void ExplainNoHook();
     [[nodiscard]] std::string HookName(const std::string& file, const std::string& parameters) const;
-    [[nodiscard]] static std::string ProcessName(unsigned long id);
+    [[nodiscard]] static std::string ProcessExe(std::int64_t id);  // empty when not listed
+    [[nodiscard]] static std::string ProcessName(std::int64_t id);
     [[nodiscard]] std::string Shown(const std::string& text) const;
 
     HookValues hooks_;
     std::string folder_;
     Sink sink_;
     sim::Millis now_ = 0;
+    bool exited_ = false;
 
     Group group_ = Group::None;
-    std::string window_;  // the control window's handle, as the trace shows it
+    sim::Handle window_;  // the control window
     bool inTick_ = false;
 
     // The group being gathered.
-    std::string front_;
-    std::vector<unsigned long> owners_;
+    sim::Handle front_;
+    std::vector<std::int64_t> owners_;
     std::string exeName_;
-    unsigned long exeId_ = 0;
-    std::vector<std::string> chain_;
-    std::string bar_;
+    std::int64_t exeId_ = 0;
+    std::vector<ChainStep> chain_;
+    sim::Handle bar_;
     int posts_ = 0;
     std::string path_;
-    long bytes_ = 0;
+    std::int64_t bytes_ = 0;
     Inspection inspection_;
 
     // Whether the step after an inspection started a hook, to say so when it didn't.

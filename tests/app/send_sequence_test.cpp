@@ -184,9 +184,10 @@ TEST_F(WholeRun, CloseGoesToTheDefaultHandlingWhichDestroysAndQuits)
     WriteIni(kFullProfile);
     EXPECT_EQ(Run(), kExitDone);
     const auto defaults = Phone().TraceOf("DefWindowProcW");
-    EXPECT_TRUE(
-        std::any_of(defaults.begin(), defaults.end(), [](const auto& e) { return e.detail == "WM_CLOSE"; }));
-    EXPECT_EQ(Phone().TraceOf("PostQuitMessage").at(0).detail, "0");
+    EXPECT_TRUE(std::any_of(defaults.begin(), defaults.end(), [](const auto& e) {
+        return e.template Get<sim::Name>("message")->text == "WM_CLOSE";
+    }));
+    EXPECT_EQ(Phone().TraceOf("PostQuitMessage").at(0).Number("code", -1), 0);
 }
 
 TEST_F(WholeRun, CreationFailuresEndWithZeroAndDoNothing)

@@ -94,7 +94,7 @@ TEST_F(DefaultProfileTest, ExistingUnreadableFileIsLeftUntouched)
         EXPECT_EQ(ReadIni(), mine);
         const auto opens = Phone().TraceOf("CreateFileW");
         ASSERT_EQ(opens.size(), 2U);
-        EXPECT_NE(opens[1].detail.find("create-new"), std::string::npos);
+        EXPECT_TRUE(*opens[1].Get<bool>("createNew"));
         EXPECT_EQ(Phone().OpenHandles("file"), 0U);
     }
 }

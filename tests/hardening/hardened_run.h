@@ -89,8 +89,8 @@ protected:
     {
         std::string text;
         for (const auto& event : Phone().Trace()) {
-            text +=
-                std::to_string(event.time) + " " + event.actor + " " + event.what + " " + event.detail + "\n";
+            text += std::to_string(event.time) + " " + event.actor + " " + event.what + " " + event.Detail() +
+                    "\n";
         }
         return text;
     }
@@ -110,12 +110,7 @@ protected:
         if (looks.empty()) {
             return FrontProcess();
         }
-        const std::string& detail = looks.front().detail;  // "-> 0x10000", or "-> 0" for none
-        const auto at = detail.find("0x");
-        if (at == std::string::npos) {
-            return 0;
-        }
-        const auto value = std::stoull(detail.substr(at), nullptr, 16);
+        const auto value = looks.front().Get<sim::Handle>("result")->value;
         const sim::Window* window = Phone().FindWindow(reinterpret_cast<HWND>(value));  // NOLINT
         return window != nullptr ? window->processId : 0;
     }
@@ -164,7 +159,7 @@ protected:
     {
         std::size_t presses = 0;
         for (const auto& event : Phone().TraceOf("PostMessageW")) {
-            presses += event.detail.find("WM_LBUTTONDOWN") != std::string::npos ? 1 : 0;
+            presses += event.Get<sim::Name>("message")->text == "WM_LBUTTONDOWN" ? 1 : 0;
         }
         return presses;
     }

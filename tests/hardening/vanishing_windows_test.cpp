@@ -85,7 +85,7 @@ protected:
 
     void Apply(Change change)
     {
-        Phone().Record("test", "changes the windows", NameOf(change));
+        Phone().Record("test", "changes the windows", {{"change", sim::Name{NameOf(change)}}});
         switch (change) {
             case Change::FrontWindowDestroyed: DestroyTree(FrontWindow()); break;
             case Change::BarDestroyed: DestroyTree(FrontBar()); break;

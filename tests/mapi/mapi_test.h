@@ -36,15 +36,21 @@ protected:
 
     static int Calls(const std::string& what) { return static_cast<int>(Phone().TraceOf(what).size()); }
 
-    // The details of the trace's events of these calls, in order, as "call detail".
+    // The trace's events of these calls, in order, as "call" and the object it was made on:
+    // "IUnknown::Release folder Outbox".
     static std::vector<std::string> TraceOf(const std::vector<std::string>& calls)
     {
         std::vector<std::string> found;
         for (const auto& event : Phone().Trace()) {
             for (const auto& call : calls) {
-                if (event.what == call) {
-                    found.push_back(event.detail.empty() ? call : call + " " + event.detail);
+                if (event.what != call) {
+                    continue;
                 }
+                const auto* object = event.Get<sim::Interface>("object");
+                found.push_back(object == nullptr
+                                    ? call
+                                    : call + " " + object->kind +
+                                          (object->name.empty() ? "" : " " + sim::Utf8(object->name)));
             }
         }
         return found;

@@ -138,7 +138,9 @@ TEST_F(OutboxTest, ComAlreadyInitialisedStaysInitialised)
     AddOutboxMessage(AddStore(WTEXT("070")));
     EXPECT_EQ(Run(OutboxHasMail), Answer(true));
     EXPECT_EQ(Run(IsOutboxEmpty), Answer(false));
-    EXPECT_EQ(TraceOf({"CoInitializeEx"}).back(), "CoInitializeEx model 0 -> 0x1");
+    const auto starts = Phone().TraceOf("CoInitializeEx");
+    EXPECT_EQ(starts.back().Number("model"), 0);
+    EXPECT_EQ(starts.back().Number("result"), S_FALSE);
     EXPECT_EQ(sim::mapi::Accounting().comStarts, 1);
     CoUninitialize();
     ExpectAllGivenBack();
@@ -175,7 +177,7 @@ TEST_F(OutboxTest, TheScopeIsTornDownInOrderAlsoWhenAMessageIsThrown)
     const std::string device = "IUnknown::Release store Device";
     const std::string account = "IUnknown::Release store 070";
     const std::string folder = "IUnknown::Release folder Outbox";
-    const std::string table = "IUnknown::Release contents table of Outbox";
+    const std::string table = "IUnknown::Release contents table Outbox";
     const Case cases[] = {
         {"OutboxHasMail", true, nullptr, expected({device, table, folder, account})},
         {"IsOutboxEmpty", false, nullptr,
@@ -207,21 +209,39 @@ TEST_F(OutboxTest, TheCallsCarryTheArgumentsTheStoreExpects)
 {
     AddOutboxMessage(AddStore(WTEXT("070")), WTEXT("a"));
     EXPECT_EQ(Run(IsOutboxEmpty), Answer(false));
-    EXPECT_EQ(TraceOf({"MAPILogonEx"}), (std::vector<std::string>{"MAPILogonEx ui 0 flags 0x0 -> 0x0"}));
-    EXPECT_EQ(TraceOf({"IMAPITable::SetColumns"}),
-              (std::vector<std::string>{
-                  "IMAPITable::SetColumns stores table: 0x3001001F 0xFFF0102 flags 0 -> 0x0",
-                  "IMAPITable::SetColumns contents table of Outbox: 0xFFF0102 flags 0 -> 0x0"}));
-    EXPECT_EQ(
-        TraceOf({"IMAPITable::SeekRow"}),
-        (std::vector<std::string>{"IMAPITable::SeekRow contents table of Outbox: bookmark 0 rows 0 -> 0x0"}));
-    for (const auto& open : TraceOf({"IMsgStore::OpenEntry", "IMAPISession::OpenEntry"})) {
-        EXPECT_NE(open.find("flags 0x10 -> 0x0"), std::string::npos) << open;
-        EXPECT_EQ(open.find("interface"), std::string::npos) << open;
-        EXPECT_EQ(open.find("asking the type"), std::string::npos) << open;
+    const auto logons = Phone().TraceOf("MAPILogonEx");
+    ASSERT_EQ(logons.size(), 1U);
+    EXPECT_EQ(logons[0].Number("ui"), 0);
+    EXPECT_EQ(logons[0].Get<sim::Hex>("flags")->value, 0U);
+    EXPECT_FALSE(*logons[0].Get<bool>("profile"));
+    EXPECT_FALSE(logons[0].Failed());
+    std::vector<std::vector<std::uint64_t>> columns;
+    for (const auto& set : Phone().TraceOf("IMAPITable::SetColumns")) {
+        EXPECT_EQ(set.Number("flags", -1), 0);
+        columns.emplace_back();
+        for (const auto& field : set.args) {
+            if (field.name == "column") {
+                columns.back().push_back(std::get<sim::Hex>(field.value).value);
+            }
+        }
     }
-    for (const auto& read : TraceOf({"IMAPITable::QueryRows"})) {
-        EXPECT_NE(read.find(": 1 flags 0 "), std::string::npos) << read;
+    EXPECT_EQ(columns,
+              (std::vector<std::vector<std::uint64_t>>{{PR_DISPLAY_NAME_W, PR_ENTRYID}, {PR_ENTRYID}}));
+    const auto seeks = Phone().TraceOf("IMAPITable::SeekRow");
+    ASSERT_EQ(seeks.size(), 1U);
+    EXPECT_EQ(seeks[0].Number("bookmark", -1), BOOKMARK_BEGINNING);
+    EXPECT_EQ(seeks[0].Number("rows", -1), 0);
+    for (const char* call : {"IMsgStore::OpenEntry", "IMAPISession::OpenEntry"}) {
+        for (const auto& open : Phone().TraceOf(call)) {
+            EXPECT_EQ(open.Get<sim::Hex>("flags")->value, MAPI_BEST_ACCESS) << call;
+            EXPECT_FALSE(*open.Get<bool>("interface")) << call;
+            EXPECT_FALSE(*open.Get<bool>("askingType")) << call;
+            EXPECT_FALSE(open.Failed()) << call;
+        }
+    }
+    for (const auto& read : Phone().TraceOf("IMAPITable::QueryRows")) {
+        EXPECT_EQ(read.Number("count"), 1);
+        EXPECT_EQ(read.Number("flags", -1), 0);
     }
 }
 

@@ -166,7 +166,7 @@ TEST_F(WrapperTest, CloseGivesEachInterfaceBackOnceAndMayRepeat)
     EXPECT_EQ(sim::mapi::Accounting().overReleases, 0);
     EXPECT_EQ(TraceOf({"IUnknown::Release"}),
               (std::vector<std::string>{"IUnknown::Release message a", "IUnknown::Release message b",
-                                        "IUnknown::Release contents table of Outbox",
+                                        "IUnknown::Release contents table Outbox",
                                         "IUnknown::Release folder Outbox", "IUnknown::Release store 070"}));
 }
 
@@ -191,9 +191,9 @@ TEST_F(WrapperTest, GetMessagesGivesOnlyTheLatestReading)
 
     EXPECT_EQ(second.size(), 2U);
     // The first reading's message and contents table were given back before the second.
-    EXPECT_EQ(TraceOf({"IUnknown::Release"}),
-              (std::vector<std::string>{"IUnknown::Release message a",
-                                        "IUnknown::Release contents table of Outbox"}));
+    EXPECT_EQ(
+        TraceOf({"IUnknown::Release"}),
+        (std::vector<std::string>{"IUnknown::Release message a", "IUnknown::Release contents table Outbox"}));
     EXPECT_EQ(sim::mapi::Accounting().liveInterfaces, 6U);
 }
 

@@ -103,7 +103,8 @@ TEST_F(CommandLine, NeitherAFolderNorAnEndlessFileIsAScenario)
 TEST_F(CommandLine, UsageMistakesExitWith64)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"}}) {
+         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"},
+          std::vector<std::string>{"--json", "--diagram"}}) {
         const Outcome outcome = RunQuilletSim(arguments);
         EXPECT_EQ(outcome.code, runner::kExitUsage) << arguments.front();
         EXPECT_FALSE(outcome.err.empty());
@@ -188,7 +189,7 @@ TEST_F(CommandLine, VerboseAddsEveryCall)
     const Outcome plain = RunQuilletSim({path});
     const Outcome verbose = RunQuilletSim({"--verbose", path});
     EXPECT_EQ(plain.out.find(". GetMessageW"), std::string::npos);
-    EXPECT_NE(verbose.out.find(". GetMessageW WM_TIMER"), std::string::npos);
+    EXPECT_NE(verbose.out.find(". GetMessageW -> 1 message WM_TIMER"), std::string::npos);
     EXPECT_EQ(verbose.out.find((fs::temp_directory_path() / "quillet-sim-").string()), std::string::npos)
         << "the run's folder shows as <folder>";
 }

@@ -11,6 +11,7 @@
 
 #include "sim/mapi/store.h"
 #include "sim/runner/run.h"
+#include "sim/runner/scenario.h"
 
 namespace {
 
@@ -137,6 +138,75 @@ TEST(DefaultScenario, PrintsTheWholeSendReceive)
     scenario.realTime = false;
     scenario.startHooks = false;
     ExpectTimeline("default", RunAndPrint(scenario));
+}
+
+// Failures swept over the calls of a run whose first account store doesn't open: an
+// inspection is told as failed only where the program gave up (exit code 2, nothing asked of
+// the phone or started after it), never where it got through to an answer.
+TEST(ScenarioFiles, AnInspectionIsToldAsFailedOnlyWhereTheProgramGaveUp)
+{
+    const auto base =
+        runner::LoadScenario((ScenarioFolder() / "timeline-first-store-does-not-open.json").string());
+    for (const auto& call : runner::InjectableCalls()) {
+        for (int nth = 1; nth <= 9; ++nth) {
+            runner::Scenario scenario = base;
+            scenario.failures.push_back({call, nth});
+            std::ostringstream out;
+            const int code = runner::RunScenario(scenario, runner::RunOptions{true, false}, out);
+            std::istringstream lines(out.str());
+            std::string line;
+            bool failed = false;
+            while (std::getline(lines, line)) {
+                const auto step = nlohmann::json::parse(line);
+                const std::string event = step.value("event", "");
+                const std::string text = step.value("text", "");
+                if (failed && (event == "request" || event == "poll" ||
+                               (event == "hook" && !text.starts_with("starts no")))) {
+                    ADD_FAILURE() << call << " nth " << nth
+                                  << ": the run went on after a failed inspection: " << text;
+                }
+                failed = failed || (event == "inspection" && text.starts_with("the Outbox inspection fails"));
+            }
+            if (failed) {
+                EXPECT_EQ(code, 2) << call << " nth " << nth << " exits with " << code << "\n" << out.str();
+            }
+        }
+    }
+}
+
+// docs/scenarios.md shows diagrams of some runs, each after a line "<!-- diagram: name -->"
+// naming its scenario ("default" for the built-in one in virtual time, hooks recorded); each
+// must be what quillet-sim --diagram prints for it.
+TEST(ScenarioFiles, TheDocsShowTheDiagramsTheToolPrints)
+{
+    std::istringstream docs(ReadAll(ScenarioFolder().parent_path() / "docs" / "scenarios.md"));
+    const std::string marker = "<!-- diagram: ";
+    std::string line;
+    int shown = 0;
+    while (std::getline(docs, line)) {
+        if (!line.starts_with(marker)) {
+            continue;
+        }
+        const std::string name = line.substr(marker.size(), line.find(" -->") - marker.size());
+        std::getline(docs, line);
+        ASSERT_EQ(line, "```mermaid") << name;
+        std::string diagram;
+        while (std::getline(docs, line) && line != "```") {
+            diagram += line + "\n";
+        }
+        runner::Scenario scenario =
+            name == "default" ? runner::DefaultScenario()
+                              : runner::LoadScenario((ScenarioFolder() / (name + ".json")).string());
+        scenario.realTime = false;
+        scenario.startHooks = false;
+        runner::RunOptions options;
+        options.diagram = true;
+        std::ostringstream out;
+        runner::RunScenario(scenario, options, out);
+        EXPECT_EQ(diagram, out.str()) << "the diagram of " << name << " in docs/scenarios.md";
+        ++shown;
+    }
+    EXPECT_EQ(shown, 3) << "the default run, the menu's Outbox entry and mail left after the exchange";
 }
 
 TEST(ScenarioFiles, EachHasAnExpectedTimelineAndADescription)

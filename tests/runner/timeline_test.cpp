@@ -17,7 +17,8 @@ struct Case {
 std::vector<std::string> Tell(const std::vector<sim::TraceEvent>& trace)
 {
     std::vector<std::string> texts;
-    const runner::HookValues hooks = {{"before", "/bin/b|x"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
+    const runner::HookValues hooks = {
+        {"before", "/bin/b|x\ry"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
     Timeline timeline(hooks, "/tmp/run", [&](const Line& line) { texts.push_back(line.text); });
     for (const auto& event : trace) {
         timeline.Feed(event);
@@ -27,20 +28,71 @@ std::vector<std::string> Tell(const std::vector<sim::TraceEvent>& trace)
     return texts;
 }
 
-sim::TraceEvent Call(const char* what, const char* detail)
+sim::TraceEvent Call(const char* what, sim::Fields args, sim::Fields result = {})
 {
-    return {0, "program", what, detail};
+    return {0, "program", what, std::move(args), std::move(result)};
+}
+
+sim::Handle Window(std::uintptr_t value)
+{
+    return sim::Handle{value};
 }
 
 sim::TraceEvent Tick()
 {
-    return Call("GetMessageW", "WM_TIMER");
+    return Call("GetMessageW", {}, {{"message", sim::Name{"WM_TIMER"}}, {"result", sim::Int(1)}});
 }
 
 sim::TraceEvent Close()
 {
-    return Call("PostMessageW", "0x1000a WM_CLOSE 0 0");
+    return Call("PostMessageW", {{"window", Window(0x1000a)}, {"message", sim::Name{"WM_CLOSE"}}},
+                {{"result", true}});
 }
+
+sim::TraceEvent Launch(const WString& file, const WString& parameters, DWORD error)
+{
+    return Call("ShellExecuteExW", {{"file", file}, {"parameters", parameters}},
+                {{"result", error == 0}, {"error", sim::Int(error)}});
+}
+
+sim::TraceEvent StoreCall(const char* what, const char* store, sim::Fields args, std::uint32_t result = 0)
+{
+    args.insert(args.begin(), {"object", sim::Interface{"store", sim::Utf16(store), sim::Utf16(store)}});
+    return Call(what, std::move(args), {{"result", sim::HResult{result}}});
+}
+
+sim::TraceEvent OutboxCall(const char* what, const char* store, sim::Fields result)
+{
+    return Call(what, {{"object", sim::Interface{"contents table", WTEXT("Outbox"), sim::Utf16(store)}}},
+                std::move(result));
+}
+
+sim::TraceEvent DisplayName(const char* store, std::uint32_t result = 0)
+{
+    return StoreCall("HrGetOneProp", store, {{"tag", sim::Hex{0x3001001F}}}, result);
+}
+
+sim::TraceEvent Com()
+{
+    return Call("CoInitializeEx", {}, {{"result", sim::HResult{0}}});
+}
+
+sim::TraceEvent ClassName(std::uintptr_t window, const WString& name)
+{
+    sim::Fields result = {{"result", sim::Int(name.size())}};
+    if (!name.empty()) {
+        result.push_back({"class", name});
+    }
+    return Call("GetClassNameW", {{"window", Window(window)}}, std::move(result));
+}
+
+sim::TraceEvent Child(std::uintptr_t window, std::uintptr_t child)
+{
+    return Call("GetWindow", {{"window", Window(window)}, {"command", sim::Int(5)}},
+                {{"result", Window(child)}});
+}
+
+constexpr std::uint32_t kFailed = 0x80004005;
 
 class Traces : public testing::TestWithParam<Case> {};
 
@@ -52,62 +104,90 @@ TEST_P(Traces, AreToldAsSteps)
 INSTANTIATE_TEST_SUITE_P(
     Timeline, Traces,
     testing::Values(
-        Case{"LaunchOfNoEntry",
-             {Call("ShellExecuteExW", R"(verb "Open" file "/bin/x" parameters "" show 0 -> started)")},
-             {"starts a program: /bin/x"}},
+        Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: /bin/x"}},
         Case{"OneProgramForTwoEntries",
-             {Call("ShellExecuteExW",
-                   R"(verb "Open" file "/bin/same" parameters "" show 0 -> failed, error 2)")},
+             {Launch(WTEXT("/bin/same"), WTEXT(""), 2)},
              {"starts the \"send\"/\"after\" hook: /bin/same -> can't be started (there is no such file)"}},
+        // A control character is matched as it is and shown as its picture, never raw.
+        Case{"HookWithALoneCarriageReturn",
+             {Launch(WTEXT("/bin/b"), WTEXT("x\ry"), 0)},
+             {"starts the \"before\" hook: /bin/b x\xE2\x90\x8Dy"}},
         // A hook that the ProfileFile names but the program didn't start is shown as such.
-        Case{"NamedHookNotStarted",
-             {Call("CreateWindowExW", "\"HIDE_WINDOW\" -> 0x1000a (sends WM_CREATE)"),
-              Call("CreateFileW", "\"/tmp/run/quillet.ini\" read existing -> opened"),
-              Call("ReadFile", "40 bytes"), Call("CloseHandle", ""), Tick(),
-              Call("CoInitializeEx", "model 0 -> 0x0"), Call("HrGetOneProp", "store 070 0x3001001F -> 0x0"),
-              Call("IMAPITable::QueryRows", "contents table of Outbox: 1 flags 0 -> 0x0 rows 0"),
-              Call("CoUninitialize", ""), Close()},
-             {"reads the ProfileFile <folder>/quillet.ini: 40 bytes",
-              "reads the Outbox of \"070\": 0 messages, empty",
-              "starts no hook: though the \"send\" entry names \"/bin/same\"", "closes its window"}},
+        Case{
+            "NamedHookNotStarted",
+            {Call("CreateWindowExW", {{"class", WString(WTEXT("HIDE_WINDOW"))}},
+                  {{"result", Window(0x1000a)}}),
+             Call("CreateFileW", {{"path", WString(WTEXT("/tmp/run/quillet.ini"))}, {"write", false}},
+                  {{"result", true}}),
+             Call("ReadFile", {}, {{"result", true}, {"bytes", sim::Int(40)}}),
+             Call("CloseHandle", {}, {{"result", true}}), Tick(), Com(), DisplayName("070"),
+             OutboxCall("IMAPITable::QueryRows", "070", {{"result", sim::HResult{0}}, {"rows", sim::Int(0)}}),
+             Call("CoUninitialize", {}), Close()},
+            {"reads the ProfileFile <folder>/quillet.ini: 40 bytes",
+             "reads the Outbox of \"070\": 0 messages, empty",
+             "starts no hook: though the \"send\" entry names \"/bin/same\"", "closes its window"}},
+        // The line says what the program concluded, whatever failed on the way there.
+        Case{"InspectionGotThroughAStoreThatDoesNotOpen",
+             {Com(), Call("IMAPISession::OpenMsgStore", {}, {{"result", sim::HResult{kFailed}}}),
+              DisplayName("070-b"),
+              OutboxCall("IMAPITable::GetRowCount", "070-b",
+                         {{"result", sim::HResult{0}}, {"count", sim::Int(1)}})},
+             {"counts the Outbox of \"070-b\": 1 message, mail waits"}},
+        Case{
+            "ReadFailingAfterARowEndsTheWalk",
+            {Tick(), Com(), DisplayName("070"),
+             OutboxCall("IMAPITable::QueryRows", "070", {{"result", sim::HResult{0}}, {"rows", sim::Int(1)}}),
+             OutboxCall("IMAPITable::QueryRows", "070",
+                        {{"result", sim::HResult{kFailed}}, {"rows", sim::Int(0)}})},
+            {"reads the Outbox of \"070\": 1 message, not empty"}},
+        Case{"FailedInspectionNamesTheLastFailure",
+             {Com(), DisplayName("070-a", kFailed), DisplayName("070-b"),
+              OutboxCall("IMAPITable::GetRowCount", "070-b", {{"result", sim::HResult{kFailed}}})},
+             {"the Outbox inspection fails: after IMAPITable::GetRowCount -> 0x80004005"}},
         Case{"OwnerNotListed",
-             {Call("GetForegroundWindow", "-> 0x10000"), Call("GetWindowThreadProcessId", "0x10000 -> 77"),
-              Call("CreateToolhelp32Snapshot", "flags 2 process 0 -> 0x108"),
-              Call("Process32FirstW", "0x108 -> 1000 \"quillet.exe\""),
-              Call("Process32NextW", "0x108 -> 0 (no more)"), Call("CloseHandle", "")},
+             {Call("GetForegroundWindow", {}, {{"result", Window(0x10000)}}),
+              Call("GetWindowThreadProcessId", {{"window", Window(0x10000)}}, {{"process", sim::Int(77)}}),
+              Call("CreateToolhelp32Snapshot", {}, {{"result", Window(0x108)}}),
+              Call("Process32FirstW", {},
+                   {{"result", true}, {"process", sim::Int(1000)}, {"exe", WString(WTEXT("quillet.exe"))}}),
+              Call("Process32NextW", {}, {{"result", false}}), Call("CloseHandle", {})},
              {"the window in front (0x10000) belongs to no listed process"}},
         Case{"NoWindowInFront",
-             {Call("GetForegroundWindow", "-> 0"), Call("GetWindowThreadProcessId", "0 -> 0"),
-              Call("CreateToolhelp32Snapshot", "flags 2 process 0 -> 0x108"), Call("CloseHandle", "")},
+             {Call("GetForegroundWindow", {}, {{"result", Window(0)}}),
+              Call("GetWindowThreadProcessId", {{"window", Window(0)}}, {{"process", sim::Int(0)}}),
+              Call("CreateToolhelp32Snapshot", {}, {{"result", Window(0x108)}}), Call("CloseHandle", {})},
              {"finds no window in front"}},
         Case{"ChainWithoutABodyWindow",
-             {Call("GetClassNameW", "0x1 -> \"Dialog\""), Call("GetWindow", "0x1 5 -> 0x2"),
-              Call("GetClassNameW", "0x2 -> \"Worker\""), Call("GetWindow", "0x2 5 -> 0x3"),
-              Call("GetClassNameW", "0x3 -> \"PIEHTML\""), Call("GetWindow", "0x3 5 -> 0")},
+             {ClassName(1, WTEXT("Dialog")), Child(1, 2), ClassName(2, WTEXT("Worker")), Child(2, 3),
+              ClassName(3, WTEXT("PIEHTML")), Child(3, 0)},
              {"compose-window test: \"Dialog\" > \"Worker\" > \"PIEHTML\" > no child: not the compose "
               "window"}},
         Case{"UnreadableClass",
-             {Call("GetClassNameW", "0x1 -> 0")},
+             {ClassName(1, WTEXT(""))},
              {"compose-window test: (unreadable): not the compose window"}},
         Case{"StatusHeldAsMinusOne",
-             {Tick(), Call("RegOpenKeyExW", "HKCU\\Software\\Sharp\\PhoneStatus access 1 -> 0"),
-              Call("RegQueryValueExW", "Status15 -> -1")},
+             {Tick(), Call("RegOpenKeyExW", {}, {{"result", sim::Int(0)}}),
+              Call("RegQueryValueExW", {{"name", WString(WTEXT("Status15"))}},
+                   {{"result", sim::Int(0)}, {"value", sim::Int(-1)}})},
              {"polls Status15: -1, counts as over"}},
         Case{"StoreWithoutOutbox",
-             {Call("CoInitializeEx", "model 0 -> 0x0"), Call("HrGetOneProp", "store 070 0x3001001F -> 0x0"),
-              Call("CoUninitialize", "")},
+             {Com(), DisplayName("070"), Call("CoUninitialize", {})},
              {"the Outbox inspection fails: the account's store names no Outbox"}},
         Case{"PartiesNotKnownByName",
-             {sim::TraceEvent{0, "clock", "strikes", "twelve"}},
-             {"strikes: twelve"}}),
+             {sim::TraceEvent{0, "clock", "strikes", {{"hour", sim::Int(12)}}, {}}},
+             {"strikes: hour 12"}}),
     [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(Timeline, StepsKeepTheirTimeAndActor)
 {
     std::vector<Line> lines;
     Timeline timeline({}, "", [&](const Line& line) { lines.push_back(line); });
-    timeline.Feed({1500, "phone", "send/receive over", "Status15 removed"});
-    timeline.Feed({1500, "program", "RegQueryValueExW", "Status15 -> missing"});
+    timeline.Feed({1500, "phone", "send/receive over", {{"removed", WString(WTEXT("Status15"))}}, {}});
+    timeline.Feed({1500,
+                   "program",
+                   "RegQueryValueExW",
+                   {{"name", WString(WTEXT("Status15"))}},
+                   {{"result", sim::Int(2)}}});
     timeline.Stopped(2000, true);
     ASSERT_EQ(lines.size(), 3U);
     EXPECT_EQ(lines[0].time, 1500);
