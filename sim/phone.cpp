@@ -332,7 +332,8 @@ bool Phone::RunRemainingEvents()
         }
         if (next->at > Now()) {
             if (realTime_) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(std::min(next->at - Now(), kLongestSleep)));
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::min(next->at - Now(), kLongestSleep)));
                 continue;
             }
             virtualNow_ = next->at;
