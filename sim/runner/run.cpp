@@ -59,11 +59,38 @@ void LetHooksFinish(const Scenario& scenario)
     }
 }
 
-int CallWinMain(const Scenario& scenario, Timeline& timeline)
+// A second copy started while the first one runs. Its calls are printed under its own name with
+// --verbose; the timeline tells how it ended.
+void ScheduleSecondCopy(const Scenario& scenario, Timeline& timeline, Output& output, const bool& firstRuns)
+{
+    if (!scenario.secondCopyAt) {
+        return;
+    }
+    Phone::Get().Schedule(*scenario.secondCopyAt, [&scenario, &timeline, &output, &firstRuns] {
+        Phone& phone = Phone::Get();
+        if (!firstRuns) {
+            timeline.SecondCopy(phone.Now(), std::nullopt);
+            return;
+        }
+        auto firstCopysRecord = std::move(phone.onRecord);
+        phone.onRecord = [&output](const sim::TraceEvent& event) {
+            sim::TraceEvent named = event;
+            named.actor = "2nd copy";
+            output.Raw(named);
+        };
+        auto commandLine = CommandLineBuffer(scenario.commandLine);
+        const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
+        phone.onRecord = std::move(firstCopysRecord);
+        timeline.SecondCopy(phone.Now(), code);
+    });
+}
+
+int CallWinMain(const Scenario& scenario, Timeline& timeline, bool& firstRuns)
 {
     auto commandLine = CommandLineBuffer(scenario.commandLine);
     try {
         const int code = WinMain(ProgramInstance(), nullptr, commandLine.data(), 0);
+        firstRuns = false;
         timeline.Exited(Phone::Get().Now(), code);
         // The other parties go on after the program has gone: a draft that arrives late, an
         // exchange that ends later, show what the program left behind.
@@ -132,7 +159,9 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
         timeline.Feed(event);
     };
     Phone::Get().keepTrace = false;
-    const int code = CallWinMain(scenario, timeline);
+    bool firstRuns = true;
+    ScheduleSecondCopy(scenario, timeline, output, firstRuns);
+    const int code = CallWinMain(scenario, timeline, firstRuns);
     Phone::Get().onRecord = nullptr;
     Phone::Get().keepTrace = true;
     output.Finish();

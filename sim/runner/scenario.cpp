@@ -398,7 +398,7 @@ std::vector<Failure> ReadFailures(const Place& place)
 Scenario Read(const Place& root)
 {
     const Fields fields(root, {"description", "commandLine", "time", "timeLimit", "hooks", "alreadyRunning",
-                               "menu", "front", "profile", "stores", "phone", "failures"});
+                               "secondCopyAt", "menu", "front", "profile", "stores", "phone", "failures"});
     Scenario scenario;
     scenario.profile.content = kDefaultProfile;
     scenario.stores = {StoreSetup{"070-1234-5678", true, true, {}}};
@@ -412,6 +412,11 @@ Scenario Read(const Place& root)
         scenario.startHooks = *hooks == "started";
     }
     fields.Bool("alreadyRunning", scenario.alreadyRunning);
+    if (fields.Find("secondCopyAt")) {
+        std::int64_t at = 0;
+        fields.Integer("secondCopyAt", at, 0, kLongestRun);
+        scenario.secondCopyAt = at;
+    }
     if (auto menu = fields.Choice("menu", {"send", "outbox", "dismiss"})) {
         scenario.menu = *menu;
     }
@@ -429,6 +434,13 @@ Scenario Read(const Place& root)
     }
     if (auto failures = fields.Find("failures")) {
         scenario.failures = ReadFailures(*failures);
+        // A second copy that got past the lock would run its whole pass inside the first one's
+        // message loop, sharing its state: one process can't show two copies at once.
+        if (scenario.secondCopyAt && std::any_of(scenario.failures.begin(), scenario.failures.end(),
+                                                 [](const Failure& f) { return f.call == "CreateMutexW"; })) {
+            failures->Fail(
+                "a failure of \"CreateMutexW\" can't be given with secondCopyAt: both copies would run");
+        }
     }
     return scenario;
 }

@@ -63,6 +63,9 @@ struct Scenario {
     bool startHooks = false;  // false: hooks are only recorded
     std::int64_t timeLimit = 60000;
     bool alreadyRunning = false;
+    // When a second copy is started, in ms from the first copy's start; it starts only while
+    // the first copy still runs.
+    std::optional<std::int64_t> secondCopyAt;
     std::string menu = "send";  // "send", "outbox" or "dismiss"
     FrontSetup front;
     ProfileSetup profile;

@@ -702,6 +702,22 @@ void Timeline::Exited(sim::Millis time, int code)
     exited_ = true;
 }
 
+void Timeline::SecondCopy(sim::Millis time, std::optional<int> code)
+{
+    now_ = time;
+    Flush();
+    if (!code) {
+        Emit("2nd copy", "second-copy",
+             "is due, but the first copy has exited: the simulated phone starts a second copy only while the "
+             "first one runs");
+    } else if (*code == 1) {
+        Emit("2nd copy", "second-copy",
+             "starts, finds the single-instance lock taken and exits with code 1 (another copy is running)");
+    } else {
+        Emit("2nd copy", "second-copy", "starts and exits with code " + std::to_string(*code), {"", true});
+    }
+}
+
 void Timeline::Stopped(sim::Millis time, bool timeLimit)
 {
     now_ = time;

@@ -48,6 +48,9 @@ public:
     void Exited(sim::Millis time, int code);
     void Stopped(sim::Millis time, bool timeLimit);
     void Crashed(sim::Millis time, const std::string& what);
+    // A second copy of the program: how it ended, or nothing when the first copy had already
+    // exited and it was not started.
+    void SecondCopy(sim::Millis time, std::optional<int> code);
 
 private:
     enum class Group { None, Naming, ComposeTest, Press, ReadProfile, WriteProfile, Inspection };
