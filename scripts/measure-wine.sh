@@ -11,6 +11,7 @@
 #   scripts/measure-wine.sh            # 5 interleaved rounds of the timed runs, x86_64
 #   ROUNDS=8 scripts/measure-wine.sh
 #   ARCH=i686 scripts/measure-wine.sh  # the 32-bit build, under Wine's 32-bit support
+#   EARLIER=old/quillet.exe scripts/measure-wine.sh  # also an earlier build, in the same rounds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=${ARCH:-x86_64}
@@ -41,4 +42,4 @@ printf '%-20s %10s bytes, stripped %10s bytes\n' \
 
 echo "== times under $(/usr/lib/wine/wine64 --version)"
 python3 wine/pressonly/measure_press.py --bin "$build/wine" --quillet "$quillet" \
-  --work "$build/wine/e2e-measure" --setup --rounds "$rounds"
+  --work "$build/wine/e2e-measure" --setup --rounds "$rounds" ${EARLIER:+--earlier "$EARLIER"}

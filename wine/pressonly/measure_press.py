@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """quillet.exe's times under Wine, for scripts/measure-wine.sh.
 
-  measure_press.py --bin DIR --quillet EXE --work DIR --rounds N [--setup]
+  measure_press.py --bin DIR --quillet EXE --work DIR --rounds N [--setup] [--earlier EXE]
 
 Each round runs, in the same world of stand-ins (the Messaging program in front with its bar,
 the phone's software, a store with mail waiting, the three hooks):
 
   - quillet.exe, through the whole send/receive;
-  - pressonly.exe, which only finds the bar and presses it.
+  - pressonly.exe, which only finds the bar and presses it;
+  - with --earlier, another quillet.exe (an earlier build, say) through the whole send/receive.
 
-The two take turns going first, so that a machine growing busier or quieter during the run
+They take turns going first, so that a machine growing busier or quieter during the run
 weighs on both alike. Printed: the median time from each one's start to the press reaching the
 bar and their ratio, the time from the removal of Status15 to the start of the send hook, and
 the CPU time quillet.exe uses while it waits 10 s for a phone that never finishes.
@@ -34,9 +35,11 @@ def press_time(c, started):
     return press[0].time - started
 
 
-def quillet_round(wine, name):
+def quillet_round(wine, name, program=None):
     """Start to press, and Status15's removal to the send hook, of one whole run."""
     c = Case(wine, name)
+    if program is not None:
+        shutil.copy2(program, c.program_dir / "quillet.exe")
     send_receive_world(c)
     code = c.run_quillet()
     expect(code == run_e2e.EXIT_DONE, f"{name}: quillet.exe exit code {code}")
@@ -89,15 +92,18 @@ def summary(values):
     return f"median {median(values) * 1000:.0f} ms ({min(values) * 1000:.0f} to {max(values) * 1000:.0f} ms)"
 
 
-def measure(wine, rounds):
-    quillet, press_only, hook = [], [], []
+def measure(wine, rounds, earlier):
+    quillet, press_only, hook, before = [], [], [], []
+    programs = ["quillet", "pressonly"] + (["earlier"] if earlier else [])
     for number in range(rounds):
-        order = ("quillet", "pressonly") if number % 2 == 0 else ("pressonly", "quillet")
-        for which in order:
+        shift = number % len(programs)
+        for which in programs[shift:] + programs[:shift]:
             if which == "quillet":
                 press, to_hook = quillet_round(wine, f"measure_quillet_{number}")
                 quillet.append(press)
                 hook.append(to_hook)
+            elif which == "earlier":
+                before.append(quillet_round(wine, f"measure_earlier_{number}", earlier)[0])
             else:
                 press_only.append(press_only_round(wine, f"measure_pressonly_{number}"))
     cpu = waiting_cpu(wine)
@@ -106,6 +112,8 @@ def measure(wine, rounds):
     print(f"  quillet.exe    {summary(quillet)}")
     print(f"  pressonly.exe  {summary(press_only)}")
     print(f"  ratio of the medians, quillet.exe / pressonly.exe: {median(quillet) / median(press_only):.2f}")
+    if earlier:
+        print(f"  {earlier}: {summary(before)}, ratio to pressonly.exe {median(before) / median(press_only):.2f}")
     print(f"removal of Status15 -> start of the send hook: {summary(hook)}")
     tick = 1000 / os.sysconf("SC_CLK_TCK")
     print(f"CPU time of quillet.exe while it waits 10 s: {cpu * 1000:.0f} ms "
@@ -120,6 +128,7 @@ def main():
     parser.add_argument("--work", required=True, help="where the prefix lives")
     parser.add_argument("--setup", action="store_true", help="make a fresh prefix first")
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--earlier", help="another quillet.exe to time in the same rounds")
     args = parser.parse_args()
 
     wine = Wine(args)
@@ -128,7 +137,7 @@ def main():
             run_e2e.setup(wine)
         else:
             run_e2e.install_programs(wine)
-        measure(wine, args.rounds)
+        measure(wine, args.rounds, args.earlier)
     except run_e2e.CaseFailure as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1
