@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Measures quillet.exe under Wine, against the stand-ins of wine/:
-#   - the time from quillet.exe's start to the press reaching the Messaging stand-in's bar;
+#   - the time from quillet.exe's start to the press reaching the Messaging stand-in's bar, beside
+#     that of pressonly.exe (a program built the same way that only finds the bar and presses
+#     it), in interleaved rounds of one run, and the ratio of the two medians;
 #   - the time from the phone stand-in's removal of Status15 to the start of the send hook;
 #   - the CPU time quillet.exe uses while it waits 10 s for a phone that never finishes;
 #   - quillet.exe's size beside a minimal Win32 program built the same way.
 # Both times are taken from the stand-ins' records, which share the Linux clock.
 #
-#   scripts/measure-wine.sh            # 5 rounds of the timed run, x86_64
-#   ROUNDS=20 scripts/measure-wine.sh
+#   scripts/measure-wine.sh            # 5 interleaved rounds of the timed runs, x86_64
+#   ROUNDS=8 scripts/measure-wine.sh
 #   ARCH=i686 scripts/measure-wine.sh  # the 32-bit build, under Wine's 32-bit support
+#   EARLIER=old/quillet.exe scripts/measure-wine.sh  # also an earlier build, in the same rounds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arch=${ARCH:-x86_64}
@@ -38,5 +41,5 @@ printf '%-20s %10s bytes, stripped %10s bytes\n' \
   minimal_win32.exe "$(stat -c %s "$minimal")" "$(stat -c %s "$stripped/minimal_win32.exe")"
 
 echo "== times under $(/usr/lib/wine/wine64 --version)"
-python3 wine/e2e/run_e2e.py --bin "$build/wine" --quillet "$quillet" \
-  --work "$build/wine/e2e-measure" --setup --measure "$rounds"
+python3 wine/pressonly/measure_press.py --bin "$build/wine" --quillet "$quillet" \
+  --work "$build/wine/e2e-measure" --setup --rounds "$rounds" ${EARLIER:+--earlier "$EARLIER"}

@@ -15,6 +15,13 @@
 
 #include "file_system.h"
 #include "hooks/hook_command.h"
+#include "platform/first_use.h"
+
+// The program's slot for ShellExecuteExW. The SDK header declares the function as imported, so
+// program code calls it through this slot; the platform layer defines the slot itself, since it
+// loads shell32 only when the first hook is started.
+using ShellStart = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+extern "C" ShellStart programShellExecuteExW __asm__(QUILLET_IMPORT_SLOT(ShellExecuteExW, 4));
 
 namespace {
 
@@ -47,36 +54,32 @@ private:
     int records_ = 0;
 };
 
-// Stands between this executable and the shell for as long as it lives: each ShellExecuteExW
-// request's flags are recorded and the request is passed on unchanged. The program code is
-// linked into this executable, so its calls go through the executable's own import of the
-// function, which is the one replaced here.
+// Stands between the program code and the shell for as long as it lives: each ShellExecuteExW
+// request's flags are recorded and the request is passed on unchanged to shell32's own function.
+// The program code is linked into this executable, so its calls go through the slot replaced here.
 class ShellRequestSpy {
 public:
-    ShellRequestSpy() : slot_(ImportSlot())
+    ShellRequestSpy() : previous_(programShellExecuteExW)
     {
         masks_.clear();
-        if (slot_ != nullptr) {
-            real_ = reinterpret_cast<Launch>(*slot_);
-            Replace(reinterpret_cast<void*>(&Record));
+        const HMODULE shell = LoadLibraryW(L"shell32.dll");
+        real_ = reinterpret_cast<Launch>(
+            reinterpret_cast<void*>(shell != nullptr ? GetProcAddress(shell, "ShellExecuteExW") : nullptr));
+        if (real_ != nullptr) {
+            programShellExecuteExW = &Record;
         }
     }
-    ~ShellRequestSpy()
-    {
-        if (slot_ != nullptr) {
-            Replace(reinterpret_cast<void*>(real_));
-        }
-    }
+    ~ShellRequestSpy() { programShellExecuteExW = previous_; }
     ShellRequestSpy(const ShellRequestSpy&) = delete;
     ShellRequestSpy& operator=(const ShellRequestSpy&) = delete;
     ShellRequestSpy(ShellRequestSpy&&) = delete;
     ShellRequestSpy& operator=(ShellRequestSpy&&) = delete;
 
-    [[nodiscard]] bool Installed() const noexcept { return slot_ != nullptr; }
+    [[nodiscard]] bool Installed() const noexcept { return real_ != nullptr; }
     [[nodiscard]] static const std::vector<ULONG>& Masks() noexcept { return masks_; }
 
 private:
-    using Launch = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    using Launch = ShellStart;
 
     static BOOL WINAPI Record(SHELLEXECUTEINFOW* request)
     {
@@ -84,40 +87,7 @@ private:
         return real_(request);
     }
 
-    // The executable's import address entry that holds shell32's ShellExecuteExW.
-    static void** ImportSlot()
-    {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports =
-            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        const auto target =
-            reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteExW"));
-        if (imports.VirtualAddress == 0 || target == 0) {
-            return nullptr;
-        }
-        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-             module->Name != 0; ++module) {
-            for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-                 entry->u1.Function != 0; ++entry) {
-                if (entry->u1.Function == target) {
-                    return reinterpret_cast<void**>(&entry->u1.Function);
-                }
-            }
-        }
-        return nullptr;
-    }
-
-    void Replace(void* function)
-    {
-        DWORD protection = 0;
-        VirtualProtect(slot_, sizeof(*slot_), PAGE_READWRITE, &protection);
-        *slot_ = function;
-        VirtualProtect(slot_, sizeof(*slot_), protection, &protection);
-    }
-
-    void** slot_;
+    Launch previous_;
     inline static Launch real_ = nullptr;
     inline static std::vector<ULONG> masks_;
 };

@@ -1,0 +1,100 @@
+// ole32's CoInitializeEx and CoUninitialize, and on desktop Windows shell32's ShellExecuteExW,
+// found at the first call.
+//
+// The SDK headers declare these as imported, so program code calls each through its import
+// slot. The slots are defined here instead of by the import libraries: each first holds a
+// function that finds the real one, puts it in the slot and passes the call on. From then on
+// a call goes straight to the DLL, as through the import table. When the function can't be
+// found, the slot gets one that gives the call's failure instead.
+#include "platform/first_use.h"
+#include "platform/mapi.h"
+#include "platform/shell.h"
+
+#ifdef _WIN32
+
+namespace platform {
+
+namespace {
+
+using CoInitializeExEntry = HRESULT(WINAPI*)(LPVOID, DWORD);
+using CoUninitializeEntry = void(WINAPI*)();
+
+template <class Function>
+Function Bind(LateDll dll, const char* name, Function missing)
+{
+    const auto found = FindAtFirstUse<Function>(dll, name);
+    return found != nullptr ? found : missing;
+}
+
+HRESULT WINAPI FirstCoInitializeEx(LPVOID reserved, DWORD mode);
+void WINAPI FirstCoUninitialize();
+
+}  // namespace
+
+extern "C" {
+CoInitializeExEntry coInitializeExSlot __asm__(QUILLET_IMPORT_SLOT(CoInitializeEx, 8)) = FirstCoInitializeEx;
+CoUninitializeEntry coUninitializeSlot __asm__(QUILLET_IMPORT_SLOT(CoUninitialize, 0)) = FirstCoUninitialize;
+}
+
+namespace {
+
+// COM that can't be started: the program's start-up of MAPI fails, as for any failing code.
+HRESULT WINAPI MissingCoInitializeEx(LPVOID /*reserved*/, DWORD /*mode*/)
+{
+    return E_FAIL;
+}
+
+// Only ever called after a successful CoInitializeEx, which found ole32.
+void WINAPI MissingCoUninitialize() {}
+
+HRESULT WINAPI FirstCoInitializeEx(LPVOID reserved, DWORD mode)
+{
+    coInitializeExSlot = Bind(LateDll::Ole32, "CoInitializeEx", &MissingCoInitializeEx);
+    return coInitializeExSlot(reserved, mode);
+}
+
+void WINAPI FirstCoUninitialize()
+{
+    coUninitializeSlot = Bind(LateDll::Ole32, "CoUninitialize", &MissingCoUninitialize);
+    coUninitializeSlot();
+}
+
+}  // namespace
+
+#if !defined(_WIN32_WCE)
+
+namespace {
+
+using ShellExecuteExWEntry = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+
+BOOL WINAPI FirstShellExecuteExW(SHELLEXECUTEINFOW* request);
+
+}  // namespace
+
+extern "C" {
+ShellExecuteExWEntry shellExecuteExWSlot __asm__(QUILLET_IMPORT_SLOT(ShellExecuteExW,
+                                                                     4)) = FirstShellExecuteExW;
+}
+
+namespace {
+
+// A program that can't be started, as the shell reports one.
+BOOL WINAPI MissingShellExecuteExW(SHELLEXECUTEINFOW* /*request*/)
+{
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+}
+
+BOOL WINAPI FirstShellExecuteExW(SHELLEXECUTEINFOW* request)
+{
+    shellExecuteExWSlot = Bind(LateDll::Shell32, "ShellExecuteExW", &MissingShellExecuteExW);
+    return shellExecuteExWSlot(request);
+}
+
+}  // namespace
+
+#endif  // !_WIN32_WCE
+
+}  // namespace platform
+
+#endif  // _WIN32
