@@ -11,7 +11,6 @@ time stamps on one clock; a case reads those records and checks what happened, i
   run_e2e.py --case NAME ...      run one case in that prefix
   run_e2e.py --list               the case names
   run_e2e.py --list --hardening   the names of the cases that upset the program on purpose
-  run_e2e.py --measure ...        the timing and size figures (scripts/measure-wine.sh)
 
 Every Wine process runs under `timeout`, so that a hang fails a case instead of stalling it.
 """
@@ -1099,7 +1098,7 @@ def foreground_switched_while_menu_up(wine):
 
 
 # ------------------------------------------------------------------------------------------------
-# Measurements (scripts/measure-wine.sh)
+# Measurements (wine/pressonly/measure_press.py, run by scripts/measure-wine.sh)
 
 
 def cpu_seconds(pid):
@@ -1120,44 +1119,6 @@ def cpu_seconds(pid):
     return total
 
 
-def measure(wine, rounds):
-    results = {"press": [], "hook": []}
-    for round_number in range(rounds):
-        c = Case(wine, f"measure_{round_number}")
-        send_receive_world(c)
-        c.run_quillet()
-        c.finish()
-        press = [e for e in c.events("tmail") if e.what == "bar"]
-        _, removed = c.expect_exchange()
-        results["press"].append(press[0].time - c.quillet_started)
-        results["hook"].append(c.hook_events()[1].time - removed.time)
-
-    c = Case(wine, "measure_cpu")
-    c.profile()
-    c.outbox(["waiting mail"])
-    c.phone("never")
-    c.messaging()
-    process = c.start_quillet()
-    expect(wait_for(lambda: c.phone_events("written"), timeout=20), "quillet.exe did not start polling")
-    start_cpu = cpu_seconds(process.pid)
-    time.sleep(10)
-    cpu = cpu_seconds(process.pid) - start_cpu
-    os.killpg(process.pid, signal.SIGKILL)
-    process.wait()
-    c.stop()
-
-    def summary(values):
-        ordered = sorted(values)
-        return f"median {ordered[len(ordered) // 2] * 1000:.0f} ms, min {ordered[0] * 1000:.0f} ms, " \
-               f"max {ordered[-1] * 1000:.0f} ms over {len(values)} runs"
-
-    print(f"start of quillet.exe -> press at the bar:      {summary(results['press'])}")
-    print(f"removal of Status15 -> start of the send hook:  {summary(results['hook'])}")
-    tick = 1000 / os.sysconf("SC_CLK_TCK")
-    print(f"CPU time of quillet.exe while it waits 10 s:    {cpu * 1000:.0f} ms "
-          f"(user + system, counted in clock ticks of {tick:.0f} ms)")
-
-
 # ------------------------------------------------------------------------------------------------
 
 
@@ -1171,7 +1132,6 @@ def main():
     parser.add_argument("--case", action="append", default=[])
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--hardening", action="store_true", help="with --list: only the hardening cases")
-    parser.add_argument("--measure", type=int, metavar="ROUNDS")
     args = parser.parse_args()
 
     if args.list:
@@ -1190,8 +1150,6 @@ def main():
                 for started in Case.started:
                     started.stop()
             print(f"{name}: passed")
-        if args.measure:
-            measure(wine, args.measure)
     except CaseFailure as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1
