@@ -1,13 +1,9 @@
-// Arbitrary bytes as the ProfileFile: written beside the simulated program, then read, parsed
-// and looked up the way a run does. Only ThrownMessage may leave a lookup, and what was parsed
-// must be a profile a file could hold.
-#include <unistd.h>
-
+// Arbitrary bytes as the ProfileFile: put beside the simulated program as one of the phone's
+// memory files, then opened, read, parsed and looked up the way a run does. Only ThrownMessage
+// may leave a lookup, and what was parsed must be a profile a file could hold.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -18,11 +14,8 @@
 
 namespace {
 
-std::filesystem::path& Folder()
-{
-    static std::filesystem::path folder;
-    return folder;
-}
+constexpr WStringView kModule = WTEXT("/phone/Program Files/Quillet/quillet.exe");
+constexpr WStringView kProfileFile = WTEXT("/phone/Program Files/Quillet/quillet.ini");
 
 void Check(bool holds)
 {
@@ -63,31 +56,16 @@ void CheckParsed(const Profile& profile)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::abort();
-    }
-    Folder() = pattern;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder(), ignored);
-    });
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     auto& phone = sim::Phone::Get();
     phone.Reset();
-    phone.moduleFileName = sim::Utf16((Folder() / "quillet.exe").string());
-    {
-        std::ofstream file(Folder() / "quillet.ini", std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    phone.moduleFileName = WString(kModule);
+    phone.filesInMemory = true;
+    phone.memoryFiles[WString(kProfileFile)].assign(reinterpret_cast<const char*>(data), size);
     const Profile profile(nullptr);
     Check(!profile.FileMissing());
+    Check(phone.CallCount("ReadFile") >= 1);
     Check(phone.OpenHandles("file") == 0);
     CheckParsed(profile);
     for (const char16_t* key : {u"before", u"send", u"after"}) {

@@ -1,10 +1,12 @@
 // Files of the simulated phone live in the real file system of the machine it runs on, so that
-// tests can put a file in place and read what the program wrote.
+// tests can put a file in place and read what the program wrote; or, when a test asks for it,
+// in the phone's memory files, which behave the same to the program.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/file.h"
 #include "sim/phone.h"
@@ -13,6 +15,7 @@ using sim::Phone;
 
 namespace {
 
+// One open of a file on disk, or of a memory file (no descriptor: the bytes are found by name).
 struct File : sim::HandleObject {
     File(int descriptor, const WString& path, sim::FileShare open)
         : HandleObject("file", path), fd(descriptor), share(open)
@@ -20,10 +23,18 @@ struct File : sim::HandleObject {
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    ~File() override { ::close(fd); }
+    ~File() override
+    {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
     int fd;
+    std::size_t position = 0;  // a memory file's next byte to read or write
     sim::FileShare share;
 };
+
+constexpr int kInMemory = -1;
 
 bool Shares(DWORD shareMode, DWORD access)
 {
@@ -69,6 +80,84 @@ File* FindFile(HANDLE handle)
     return static_cast<File*>(Phone::Get().FindHandle(handle, "file"));
 }
 
+struct Opened {
+    int fd = kInMemory;
+    DWORD error = ERROR_SUCCESS;
+};
+
+Opened OpenOnDisk(const std::string& path, bool writing, DWORD creation)
+{
+    int flags = writing ? O_WRONLY : O_RDONLY;
+    if (creation == CREATE_NEW) {
+        flags |= O_CREAT | O_EXCL;
+    }
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    return fd < 0 ? Opened{kInMemory, ErrorFromErrno(errno)} : Opened{fd, ERROR_SUCCESS};
+}
+
+// As on disk: CREATE_NEW makes an empty file where there is none, any other creation opens the
+// file that is there.
+Opened OpenInMemory(const WString& name, DWORD creation)
+{
+    auto& files = Phone::Get().memoryFiles;
+    const bool exists = files.contains(name);
+    if (creation == CREATE_NEW) {
+        if (exists) {
+            return {kInMemory, ERROR_FILE_EXISTS};
+        }
+        files.emplace(name, std::string());
+        return {};
+    }
+    return {kInMemory, exists ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND};
+}
+
+// The memory file's bytes, or nullptr (and errno set) when a test took the file away meanwhile.
+std::string* MemoryBytes(const File& file)
+{
+    auto& files = Phone::Get().memoryFiles;
+    const auto found = files.find(file.name);
+    if (found == files.end()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return &found->second;
+}
+
+// read(2) and write(2) for either kind of file: at most count bytes from the position on, none
+// at the end; -1 with errno on failure.
+ssize_t ReadBytes(File& file, void* buffer, DWORD count)
+{
+    if (file.fd != kInMemory) {
+        return ::read(file.fd, buffer, count);
+    }
+    const std::string* bytes = MemoryBytes(file);
+    if (bytes == nullptr) {
+        return -1;
+    }
+    const std::size_t start = std::min(file.position, bytes->size());
+    const std::size_t got = std::min<std::size_t>(count, bytes->size() - start);
+    std::memcpy(buffer, bytes->data() + start, got);
+    file.position = start + got;
+    return static_cast<ssize_t>(got);
+}
+
+ssize_t WriteBytes(File& file, const void* buffer, DWORD count)
+{
+    if (file.fd != kInMemory) {
+        return ::write(file.fd, buffer, count);
+    }
+    std::string* bytes = MemoryBytes(file);
+    if (bytes == nullptr) {
+        return -1;
+    }
+    if (bytes->size() < file.position + count) {
+        bytes->resize(file.position + count);
+    }
+    std::memcpy(bytes->data() + file.position, buffer, count);
+    file.position += count;
+    return static_cast<ssize_t>(count);
+}
+
 }  // namespace
 
 namespace sim {
@@ -97,17 +186,13 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     } else if (phone.ShouldFail("CreateFileW")) {
         phone.lastError = ERROR_ACCESS_DENIED;
     } else {
-        int flags = writing ? O_WRONLY : O_RDONLY;
-        if (creation == CREATE_NEW) {
-            flags |= O_CREAT | O_EXCL;
+        const Opened opened =
+            phone.filesInMemory ? OpenInMemory(name, creation) : OpenOnDisk(path, writing, creation);
+        if (opened.error == ERROR_SUCCESS) {
+            handle =
+                phone.AddHandle(std::make_unique<File>(opened.fd, name, sim::FileShare{access, shareMode}));
         }
-        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            phone.lastError = ErrorFromErrno(errno);
-        } else {
-            handle = phone.AddHandle(std::make_unique<File>(fd, name, sim::FileShare{access, shareMode}));
-            phone.lastError = ERROR_SUCCESS;
-        }
+        phone.lastError = opened.error;
     }
     phone.Record("program", "CreateFileW",
                  {{"path", name}, {"write", writing}, {"createNew", creation == CREATE_NEW}},
@@ -125,7 +210,7 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLA
         phone.Record("program", "ReadFile", {}, {{"result", false}});
         return FALSE;
     }
-    const auto got = ::read(file->fd, buffer, toRead);
+    const auto got = ReadBytes(*file, buffer, toRead);
     if (got < 0) {
         phone.lastError = ErrorFromErrno(errno);
         phone.Record("program", "ReadFile", {}, {{"result", false}});
@@ -146,7 +231,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
         phone.Record("program", "WriteFile", {}, {{"result", false}});
         return FALSE;
     }
-    const auto put = ::write(file->fd, buffer, toWrite);
+    const auto put = WriteBytes(*file, buffer, toWrite);
     if (put < 0) {
         phone.lastError = ErrorFromErrno(errno);
         phone.Record("program", "WriteFile", {}, {{"result", false}});

@@ -72,6 +72,8 @@ void Phone::ResetCore()
     mutexes.clear();
     lockedFiles.clear();
     heldFiles.clear();
+    filesInMemory = false;
+    memoryFiles.clear();
     foreground = nullptr;
     classes.clear();
     queue.clear();

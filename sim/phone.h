@@ -173,6 +173,14 @@ public:
     // the file shares what it asks for, and it shares what each of them does.
     std::multimap<WString, FileShare> heldFiles;
 
+    // With filesInMemory set, the phone's files are the bytes in memoryFiles, by path, instead
+    // of files on the machine's disk: a test that needs only the bytes (a fuzzer, thousands of
+    // files a second) puts them here and reads back what the program wrote. There are no
+    // folders then, so a file can be made at any path. The program still opens, reads and
+    // writes them through the same calls, with the same share rules and failures.
+    bool filesInMemory = false;
+    std::map<WString, std::string> memoryFiles;
+
     // Windows, the program's own and those of other programs.
     Window& AddWindow(const WString& className, DWORD processId, HWND parent = nullptr);
     Window* FindWindow(HWND handle);

@@ -445,8 +445,10 @@ Scenario Read(const Place& root)
     return scenario;
 }
 
-// The parser's own message without its "[json.exception...] " tag.
-std::string ParseProblem(const nlohmann::json::parse_error& error)
+// The parser's own message without its "[json.exception...] " tag. Besides malformed text the
+// parser throws on a number too large for a double (out_of_range), which is the text's fault
+// just the same.
+std::string ParseProblem(const nlohmann::json::exception& error)
 {
     std::string text = error.what();
     const auto tagEnd = text.find("] ");
@@ -471,7 +473,7 @@ Scenario ParseScenario(const std::string& text, const std::string& source)
     Json root;
     try {
         root = Json::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
+    } catch (const nlohmann::json::exception& error) {
         throw ScenarioError(source, "", ParseProblem(error));
     }
     return Read(Place(root, "", source));

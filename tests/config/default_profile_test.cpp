@@ -40,20 +40,25 @@ class DefaultProfileTest : public ProfileFileTest {};
 // alike: the user's editor may open it at once.
 TEST_F(DefaultProfileTest, WritesTheTemplateExactly)
 {
-    const Profile missing(Instance());
-    ASSERT_TRUE(missing.FileMissing());
-    std::optional<bool> editorOpened;
-    Phone().onRecord = [&](const sim::TraceEvent& event) {
-        if (event.what == "WriteFile" && !editorOpened) {
-            editorOpened = sim::OpenElsewhere(
-                IniPathText(), {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE});
-        }
-    };
-    WriteDefaultProfile(missing.Path());
-    Phone().onRecord = nullptr;
-    EXPECT_EQ(editorOpened, std::optional<bool>(true));
-    EXPECT_EQ(ReadIni(), kTemplate);
-    EXPECT_EQ(Phone().OpenHandles("file"), 0U);
+    for (const bool inMemory : {false, true}) {
+        SCOPED_TRACE(inMemory ? "in memory" : "on disk");
+        Phone().filesInMemory = inMemory;
+        const Profile missing(Instance());
+        ASSERT_TRUE(missing.FileMissing());
+        std::optional<bool> editorOpened;
+        Phone().onRecord = [&](const sim::TraceEvent& event) {
+            if (event.what == "WriteFile" && !editorOpened) {
+                editorOpened = sim::OpenElsewhere(
+                    IniPathText(), {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE});
+            }
+        };
+        WriteDefaultProfile(missing.Path());
+        Phone().onRecord = nullptr;
+        Phone().heldFiles.clear();
+        EXPECT_EQ(editorOpened, std::optional<bool>(true));
+        EXPECT_EQ(ReadIni(), kTemplate);
+        EXPECT_EQ(Phone().OpenHandles("file"), 0U);
+    }
 }
 
 TEST_F(DefaultProfileTest, TemplateReadsBackAsThreeEmptyHooks)

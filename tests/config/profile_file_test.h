@@ -1,4 +1,6 @@
-// Tests that put a ProfileFile beside the simulated program, in a folder of their own.
+// Tests that put a ProfileFile beside the simulated program, in a folder of their own, or in
+// the phone's memory files when a test asks for those (the fuzzer reads the ProfileFile from
+// there, so the program must find the same bytes in either).
 #pragma once
 
 #include <cstdlib>
@@ -35,12 +37,20 @@ protected:
 
     void WriteIni(std::string_view bytes) const
     {
+        if (Phone().filesInMemory) {
+            Phone().memoryFiles[IniPathText()] = bytes;
+            return;
+        }
         std::ofstream out(IniPath(), std::ios::binary);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
     [[nodiscard]] std::string ReadIni() const
     {
+        if (Phone().filesInMemory) {
+            const auto found = Phone().memoryFiles.find(IniPathText());
+            return found == Phone().memoryFiles.end() ? std::string() : found->second;
+        }
         std::ifstream in(IniPath(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }

@@ -234,18 +234,21 @@ std::optional<WString> FailureOf(const Profile& profile, const Lookup& lookup)
 
 TEST_F(ProfileLookupTest, ClassifiesLinesAndLooksUpValues)
 {
-    for (const Case& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        WriteIni(c.file);
-        const Profile profile(Instance());
-        EXPECT_FALSE(profile.FileMissing());
-        EXPECT_EQ(SectionNames(profile), c.sections);
-        for (const Lookup& lookup : c.lookups) {
-            SCOPED_TRACE(sim::Utf8(lookup.section) + " / " + sim::Utf8(lookup.key));
-            if (lookup.value) {
-                EXPECT_EQ(profile.GetValue(lookup.section, lookup.key), *lookup.value);
-            } else {
-                EXPECT_EQ(FailureOf(profile, lookup), lookup.failure);
+    for (const bool inMemory : {false, true}) {
+        Phone().filesInMemory = inMemory;
+        for (const Case& c : Cases()) {
+            SCOPED_TRACE(std::string(c.name) + (inMemory ? ", in memory" : ", on disk"));
+            WriteIni(c.file);
+            const Profile profile(Instance());
+            EXPECT_FALSE(profile.FileMissing());
+            EXPECT_EQ(SectionNames(profile), c.sections);
+            for (const Lookup& lookup : c.lookups) {
+                SCOPED_TRACE(sim::Utf8(lookup.section) + " / " + sim::Utf8(lookup.key));
+                if (lookup.value) {
+                    EXPECT_EQ(profile.GetValue(lookup.section, lookup.key), *lookup.value);
+                } else {
+                    EXPECT_EQ(FailureOf(profile, lookup), lookup.failure);
+                }
             }
         }
     }
@@ -287,24 +290,27 @@ TEST_F(ProfileLookupTest, LongNameInFailureIsNeverCut)
 TEST_F(ProfileLookupTest, ReadErrorKeepsWholeLinesBeforeIt)
 {
     for (const std::string encoding : {"", "\xFF\xFE", "\x82\xA0\n"}) {
-        SCOPED_TRACE(encoding);
-        Phone().Reset();
-        PlaceProgramIn(Folder());
-        // The first read of 64 KiB ends inside the padding line; the second read fails.
-        std::string text = "[exec]\nbefore=x\npad=" + Repeat('p', 70000) + "\nafter=y\n";
-        if (encoding == "\xFF\xFE") {
-            text = Utf16Le(text);
+        for (const bool inMemory : {false, true}) {
+            SCOPED_TRACE(encoding + (inMemory ? " in memory" : " on disk"));
+            Phone().Reset();
+            PlaceProgramIn(Folder());
+            Phone().filesInMemory = inMemory;
+            // The first read of 64 KiB ends inside the padding line; the second read fails.
+            std::string text = "[exec]\nbefore=x\npad=" + Repeat('p', 70000) + "\nafter=y\n";
+            if (encoding == "\xFF\xFE") {
+                text = Utf16Le(text);
+            }
+            WriteIni(encoding + text);
+            Phone().Fail("ReadFile", 2);
+            const Profile profile(Instance());
+            EXPECT_FALSE(profile.FileMissing());
+            EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("before")), WTEXT("x"));
+            EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("pad"))),
+                      WTEXT("キー[pad]が見つかりません。"));
+            EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("after"))),
+                      WTEXT("キー[after]が見つかりません。"));
+            EXPECT_EQ(Phone().OpenHandles("file"), 0U);
         }
-        WriteIni(encoding + text);
-        Phone().Fail("ReadFile", 2);
-        const Profile profile(Instance());
-        EXPECT_FALSE(profile.FileMissing());
-        EXPECT_EQ(profile.GetValue(WTEXT("exec"), WTEXT("before")), WTEXT("x"));
-        EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("pad"))),
-                  WTEXT("キー[pad]が見つかりません。"));
-        EXPECT_EQ(FailureOf(profile, NoKey(WTEXT("exec"), WTEXT("after"))),
-                  WTEXT("キー[after]が見つかりません。"));
-        EXPECT_EQ(Phone().OpenHandles("file"), 0U);
     }
 }
 

@@ -121,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadScenario{"{\"time\": \"virtual\",}", "", "not valid JSON"}, BadScenario{"", "", "not valid JSON"},
         BadScenario{"[]", "", "expected an object, found array"},
+        BadScenario{R"({"timeLimit": 1e400})", "", "not valid JSON: number overflow parsing '1e400'"},
         BadScenario{R"({"colour": "red"})", "/colour", "unknown field"},
         BadScenario{R"({"front": {"bar": "own", "Bar": "x"}})", "/front/Bar", "unknown field"},
         BadScenario{R"({"a/b~c": 1})", "/a~1b~0c", "unknown field"},
