@@ -1,6 +1,7 @@
 #include "config/profile.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "config/file_handle.h"
@@ -90,16 +91,17 @@ std::vector<WString> Profile::ReadLines()
         return lines;
     }
     ProfileLineReader reader(lines);
-    std::string buffer(kReadChunk, '\0');
+    // Not cleared first: ReadFile fills what it reports, and nothing past that is read.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     for (;;) {
         DWORD got = 0;
-        if (ReadFile(file.Get(), buffer.data(), kReadChunk, &got, nullptr) == FALSE) {
+        if (ReadFile(file.Get(), buffer.get(), kReadChunk, &got, nullptr) == FALSE) {
             return lines;
         }
         if (got == 0) {
             break;
         }
-        reader.Feed(std::string_view(buffer.data(), got));
+        reader.Feed(std::string_view(buffer.get(), got));
     }
     reader.Finish();
     return lines;
