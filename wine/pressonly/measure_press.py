@@ -43,8 +43,7 @@ def quillet_round(wine, name, program=None):
     send_receive_world(c)
     code = c.run_quillet()
     expect(code == run_e2e.EXIT_DONE, f"{name}: quillet.exe exit code {code}")
-    c.wait_hooks(2)
-    c.stop()
+    expect(len(c.finish()) == 2, f"{name}: the hooks were not both started")
     c.expect_press()
     _, removed = c.expect_exchange()
     return press_time(c, c.quillet_started), c.hook_events()[1].time - removed.time
