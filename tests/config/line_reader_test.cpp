@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "config/line_reader.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
@@ -20,19 +21,6 @@ std::vector<WString> ReadInPieces(const std::string& bytes, std::size_t pieceSiz
     }
     reader.Finish();
     return lines;
-}
-
-// UTF-16 bytes of text in either byte order, with the byte-order mark first.
-std::string Utf16Bytes(WStringView text, bool bigEndian)
-{
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const WCHAR unit : text) {
-        const auto high = static_cast<char>(unit >> 8U);
-        const auto low = static_cast<char>(unit & 0xFFU);
-        bytes += bigEndian ? high : low;
-        bytes += bigEndian ? low : high;
-    }
-    return bytes;
 }
 
 TEST(ProfileLineReaderTest, PiecesReadAsWhole)

@@ -12,6 +12,7 @@
 #include "config/profile.h"
 #include "file_system.h"
 #include "shared/thrown_message.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
@@ -56,18 +57,6 @@ std::optional<WString> FailureOf(const Profile& profile, WStringView section, WS
 const std::string kDoneUtf8 = "\\Storage Card\\\xE9\x80\x81\xE5\x8F\x97\xE4\xBF\xA1\\done.exe";
 const std::string kDoneShiftJis = "\\Storage Card\\\x91\x97\x8E\xF3\x90M\\done.exe";
 const WString kDone = WTEXT("\\Storage Card\\送受信\\done.exe");
-
-std::string Utf16Bytes(WStringView text, bool bigEndian)
-{
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const WCHAR unit : text) {
-        const auto high = static_cast<char>(unit >> 8U);
-        const auto low = static_cast<char>(unit & 0xFFU);
-        bytes += bigEndian ? high : low;
-        bytes += bigEndian ? low : high;
-    }
-    return bytes;
-}
 
 std::string Repeated(std::string_view text, std::size_t count)
 {
