@@ -321,6 +321,23 @@ int StopSignal() noexcept
     return stopSignal;
 }
 
+// Virtual time jumps to the moment; real time sleeps towards it, a slice at a time, so that a
+// caller looping on this sees a stop soon.
+void Phone::WaitTowards(Millis at)
+{
+    if (stopSignal != 0) {
+        throw RunStopped{RunStopped::Reason::Interrupted};
+    }
+    if (at <= Now()) {
+        return;
+    }
+    if (realTime_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(at - Now(), kLongestSleep)));
+    } else {
+        virtualNow_ = at;
+    }
+}
+
 bool Phone::RunRemainingEvents()
 {
     while (!events_.empty()) {
@@ -329,17 +346,7 @@ bool Phone::RunRemainingEvents()
         if (timeLimit_ && next->at > *timeLimit_) {
             return false;
         }
-        if (stopSignal != 0) {
-            throw RunStopped{RunStopped::Reason::Interrupted};
-        }
-        if (next->at > Now()) {
-            if (realTime_) {
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(std::min(next->at - Now(), kLongestSleep)));
-                continue;
-            }
-            virtualNow_ = next->at;
-        }
+        WaitTowards(next->at);
         RunDueEvents();
     }
     return true;
@@ -382,11 +389,7 @@ bool Phone::NextMessage(MSG& msg)
         if (timeLimit_ && *next > *timeLimit_) {
             throw RunStopped{RunStopped::Reason::TimeLimit};
         }
-        if (realTime_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(*next - Now(), kLongestSleep)));
-        } else {
-            virtualNow_ = *next;
-        }
+        WaitTowards(*next);
     }
 }
 

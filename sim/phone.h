@@ -213,6 +213,7 @@ public:
 private:
     Phone();
     void RunDueEvents();
+    void WaitTowards(Millis at);
     void ResetCore();
 
     struct Event {
