@@ -1,7 +1,7 @@
 #include "config/profile.h"
 
 #include <algorithm>
-#include <memory>
+#include <array>
 #include <string>
 
 #include "config/file_handle.h"
@@ -14,7 +14,8 @@ namespace {
 
 // The longest path the platform's file API can name.
 constexpr DWORD kLongestPath = 32768;
-constexpr DWORD kReadChunk = 64 * 1024;
+// A page of the phone's file system; a ProfileFile is usually far smaller.
+constexpr DWORD kReadChunk = 4096;
 
 constexpr WCHAR kComment = '#';
 constexpr WCHAR kHeaderOpen = '[';
@@ -92,16 +93,16 @@ std::vector<WString> Profile::ReadLines()
     }
     ProfileLineReader reader(lines);
     // Not cleared first: ReadFile fills what it reports, and nothing past that is read.
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
+    std::array<char, kReadChunk> buffer;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     for (;;) {
         DWORD got = 0;
-        if (ReadFile(file.Get(), buffer.get(), kReadChunk, &got, nullptr) == FALSE) {
+        if (ReadFile(file.Get(), buffer.data(), kReadChunk, &got, nullptr) == FALSE) {
             return lines;
         }
         if (got == 0) {
             break;
         }
-        reader.Feed(std::string_view(buffer.get(), got));
+        reader.Feed(std::string_view(buffer.data(), got));
     }
     reader.Finish();
     return lines;
