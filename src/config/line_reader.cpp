@@ -1,6 +1,7 @@
 #include "config/line_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace {
@@ -71,9 +72,8 @@ void ProfileLineReader::Finish()
         utf16_.Finish(decoded_);
     }
     TakeAll();
-    if (pendingCr_) {
-        pendingCr_ = false;
-        Append(kCarriageReturn);
+    if (std::exchange(pendingCr_, false)) {
+        AppendRun(WStringView(&kCarriageReturn, 1));
     }
     EndLine();
 }
@@ -115,7 +115,7 @@ void ProfileLineReader::Guess(std::string_view bytes)
         bytes.remove_prefix(ascii);
     }
     kept_.append(bytes);
-    decoded_.clear();
+    ClearDecoded(bytes.size());
     utf8_.Decode(bytes, decoded_);
     if (utf8_.IllFormed()) {
         TurnToAnsi();
@@ -127,9 +127,8 @@ void ProfileLineReader::Guess(std::string_view bytes)
 // ASCII reads alike as UTF-8 and as Shift-JIS, so only the line still open is kept.
 void ProfileLineReader::GuessAscii(std::string_view bytes)
 {
-    for (const char byte : bytes) {
-        Take(static_cast<WCHAR>(byte));
-    }
+    decoded_.assign(bytes.begin(), bytes.end());
+    TakeAll();
     const auto lastLineFeed = bytes.rfind(kLineFeedByte);
     if (lastLineFeed == std::string_view::npos) {
         kept_.append(bytes);
@@ -154,7 +153,7 @@ void ProfileLineReader::TurnToAnsi()
 
 void ProfileLineReader::Decode(std::string_view bytes)
 {
-    decoded_.clear();
+    ClearDecoded(bytes.size());
     switch (encoding_) {
         case ProfileEncoding::Utf8: utf8_.Decode(bytes, decoded_); break;
         case ProfileEncoding::Utf16Le:
@@ -164,56 +163,68 @@ void ProfileLineReader::Decode(std::string_view bytes)
     TakeAll();
 }
 
+// No decoder makes more units than it takes bytes, so one allocation serves a whole piece.
+void ProfileLineReader::ClearDecoded(std::size_t bytes)
+{
+    decoded_.clear();
+    decoded_.reserve(bytes);
+}
+
+// The decoded text goes over a run of ordinary units at a time; only a line feed, a CR and a
+// U+0000 need a decision of their own.
 void ProfileLineReader::TakeAll()
 {
-    for (const WCHAR unit : decoded_) {
-        Take(unit);
-    }
-}
-
-void ProfileLineReader::Take(WCHAR unit)
-{
-    // A CR is held back until the next unit shows whether it belongs to a CR LF line end.
-    if (pendingCr_) {
-        pendingCr_ = false;
-        if (unit == kLineFeed) {
-            EndLine();
+    constexpr std::array<WCHAR, 3> kSpecial = {kLineFeed, kCarriageReturn, 0};
+    WStringView rest(decoded_);
+    while (!rest.empty()) {
+        // A CR is held back until the next unit shows whether it belongs to a CR LF line end.
+        if (std::exchange(pendingCr_, false)) {
+            if (rest.front() == kLineFeed) {
+                rest.remove_prefix(1);
+                EndLine();
+                continue;
+            }
+            AppendRun(WStringView(&kCarriageReturn, 1));
+        }
+        const auto special =
+            std::min(rest.find_first_of(WStringView(kSpecial.data(), kSpecial.size())), rest.size());
+        AppendRun(rest.substr(0, special));
+        if (special == rest.size()) {
             return;
         }
-        Append(kCarriageReturn);
-    }
-    if (unit == kLineFeed) {
-        EndLine();
-    } else if (unit == kCarriageReturn) {
-        pendingCr_ = true;
-    } else {
-        Append(unit);
+        const WCHAR unit = rest[special];
+        rest.remove_prefix(special + 1);
+        if (unit == kLineFeed) {
+            EndLine();
+        } else if (unit == kCarriageReturn) {
+            pendingCr_ = true;
+        } else {
+            dropping_ = true;  // a U+0000 ends the line's text
+        }
     }
 }
 
-void ProfileLineReader::Append(WCHAR unit)
+void ProfileLineReader::AppendRun(WStringView run)
 {
-    if (dropping_) {
+    if (dropping_ || run.empty()) {
         return;
     }
-    if (unit == 0) {
-        dropping_ = true;
-        return;
-    }
-    if (line_.size() == kMaxLineLength) {
+    const std::size_t room = kMaxLineLength - line_.size();
+    line_.append(run.substr(0, room));
+    if (run.size() > room) {
         // Cut here; half a surrogate pair at the cut would be no character at all.
         if (IsHighSurrogate(line_.back())) {
             line_.pop_back();
         }
         dropping_ = true;
-        return;
     }
-    line_ += unit;
 }
 
+// The line goes out as a copy of its own size; line_ keeps its room for the next line rather
+// than growing again from nothing.
 void ProfileLineReader::EndLine()
 {
-    lines_.push_back(std::move(line_));
+    lines_.push_back(line_);
     line_.clear();
     dropping_ = false;
 }

@@ -58,9 +58,9 @@ private:
     void GuessAscii(std::string_view bytes);
     void TurnToAnsi();
     void Decode(std::string_view bytes);
+    void ClearDecoded(std::size_t bytes);
     void TakeAll();
-    void Take(WCHAR unit);
-    void Append(WCHAR unit);
+    void AppendRun(WStringView run);
     void EndLine();
 
     std::vector<WString>& lines_;
