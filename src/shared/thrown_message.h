@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -10,20 +11,25 @@ public:
     explicit ThrownMessage(WStringView text) : text_(std::make_shared<const WString>(text)) {}
 
     // The pattern with its single "%s" replaced by name. Built without a fixed buffer, so a
-    // long name is never cut short or written past an end.
+    // long name is never cut short or written past an end; made in place, in one allocation
+    // for the text.
     static ThrownMessage Format(WStringView pattern, WStringView name)
     {
-        WString text(pattern);
-        const auto at = text.find(WTEXT("%s"));
-        if (at != WString::npos) {
-            text.replace(at, 2, name);
+        const auto at = pattern.find(WTEXT("%s"));
+        if (at == WStringView::npos) {
+            return ThrownMessage(pattern);
         }
-        return ThrownMessage(text);
+        auto text = std::make_shared<WString>();
+        text->reserve(pattern.size() - 2 + name.size());
+        text->append(pattern.substr(0, at)).append(name).append(pattern.substr(at + 2));
+        return ThrownMessage(std::move(text));
     }
 
     [[nodiscard]] const WString& Text() const noexcept { return *text_; }
 
 private:
+    explicit ThrownMessage(std::shared_ptr<const WString> text) : text_(std::move(text)) {}
+
     // Shared so that copying the exception object never allocates or throws.
     std::shared_ptr<const WString> text_;
 };
