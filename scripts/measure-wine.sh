@@ -2,7 +2,8 @@
 # Measures quillet.exe under Wine, against the stand-ins of wine/:
 #   - the time from quillet.exe's start to the press reaching the Messaging stand-in's bar, beside
 #     that of pressonly.exe (a program built the same way that only finds the bar and presses
-#     it), in interleaved rounds of one run, and the ratio of the two medians;
+#     it) and of pressonly.exe /window (which first makes the hidden window quillet.exe makes
+#     before its press), in interleaved rounds of one run, and quillet.exe's ratio to each;
 #   - the time from the phone stand-in's removal of Status15 to the start of the send hook;
 #   - the CPU time quillet.exe uses while it waits 10 s for a phone that never finishes;
 #   - quillet.exe's size beside a minimal Win32 program built the same way.

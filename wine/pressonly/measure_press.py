@@ -8,11 +8,13 @@ the phone's software, a store with mail waiting, the three hooks):
 
   - quillet.exe, through the whole send/receive;
   - pressonly.exe, which only finds the bar and presses it;
+  - pressonly.exe /window, which first makes the hidden window quillet.exe must make before its
+    press, and presses from its creation;
   - with --earlier, another quillet.exe (an earlier build, say) through the whole send/receive.
 
 They take turns going first, so that a machine growing busier or quieter during the run
-weighs on both alike. Printed: the median time from each one's start to the press reaching the
-bar and their ratio, the time from the removal of Status15 to the start of the send hook, and
+weighs on all alike. Printed: the median time from each one's start to the press reaching the
+bar and quillet.exe's ratios to the two base lines, the time from the removal of Status15 to the start of the send hook, and
 the CPU time quillet.exe uses while it waits 10 s for a phone that never finishes.
 """
 
@@ -49,13 +51,13 @@ def quillet_round(wine, name, program=None):
     return press_time(c, c.quillet_started), c.hook_events()[1].time - removed.time
 
 
-def press_only_round(wine, name):
+def press_only_round(wine, name, *options):
     c = Case(wine, name)
     send_receive_world(c)
     program = c.program_dir / "pressonly.exe"
     shutil.copy2(wine.bin_dir / "pressonly.exe", program)
     started = time.time()
-    result = wine.run(run_e2e.windows_path(wine, program), state=c.state)
+    result = wine.run(run_e2e.windows_path(wine, program), list(options), state=c.state)
     expect(result.returncode == 0, f"{name}: pressonly.exe exit code {result.returncode}")
     wait_for(lambda: len(c.button_messages()) >= 2, timeout=5)
     c.stop()
@@ -92,8 +94,8 @@ def summary(values):
 
 
 def measure(wine, rounds, earlier):
-    quillet, press_only, hook, before = [], [], [], []
-    programs = ["quillet", "pressonly"] + (["earlier"] if earlier else [])
+    quillet, press_only, window, hook, before = [], [], [], [], []
+    programs = ["quillet", "pressonly", "window"] + (["earlier"] if earlier else [])
     for number in range(rounds):
         shift = number % len(programs)
         for which in programs[shift:] + programs[:shift]:
@@ -103,6 +105,8 @@ def measure(wine, rounds, earlier):
                 hook.append(to_hook)
             elif which == "earlier":
                 before.append(quillet_round(wine, f"measure_earlier_{number}", earlier)[0])
+            elif which == "window":
+                window.append(press_only_round(wine, f"measure_window_{number}", "/window"))
             else:
                 press_only.append(press_only_round(wine, f"measure_pressonly_{number}"))
     cpu = waiting_cpu(wine)
@@ -110,9 +114,12 @@ def measure(wine, rounds, earlier):
     print(f"start -> press at the bar, over {rounds} interleaved rounds:")
     print(f"  quillet.exe    {summary(quillet)}")
     print(f"  pressonly.exe  {summary(press_only)}")
+    print(f"  pressonly.exe /window  {summary(window)}")
     print(f"  ratio of the medians, quillet.exe / pressonly.exe: {median(quillet) / median(press_only):.2f}")
+    print(f"  ratio of the medians, quillet.exe / pressonly.exe /window: {median(quillet) / median(window):.2f}")
     if earlier:
-        print(f"  {earlier}: {summary(before)}, ratio to pressonly.exe {median(before) / median(press_only):.2f}")
+        print(f"  {earlier}: {summary(before)}, ratios {median(before) / median(press_only):.2f} "
+              f"and {median(before) / median(window):.2f}")
     print(f"removal of Status15 -> start of the send hook: {summary(hook)}")
     tick = 1000 / os.sysconf("SC_CLK_TCK")
     print(f"CPU time of quillet.exe while it waits 10 s: {cpu * 1000:.0f} ms "
