@@ -1,7 +1,10 @@
 # Makes the Wine prefix of the Windows unit tests, once: a prefix that exists is kept, so a
-# second run starts at once. With -DSTOP=ON, ends the prefix's server and whatever still runs in
-# it after the tests instead. Every Wine process is bounded by TIMEOUT's command.
-#   cmake -DWINE=<loader> -DWINESERVER=<server> -DTIMEOUT=<timeout> -DPREFIX=<dir> [-DSTOP=ON] -P make_prefix.cmake
+# second run starts at once. With -DWOW64=ON (a 32-bit build) the prefix must also hold Wine's
+# 32-bit Windows: one made where 32-bit programs could not run has an empty syswow64 and is made
+# anew, so a machine that has since gained 32-bit support doesn't fail for it. With -DSTOP=ON,
+# ends the prefix's server and whatever still runs in it after the tests instead. Every Wine
+# process is bounded by TIMEOUT's command.
+#   cmake -DWINE=<loader> -DWINESERVER=<server> -DTIMEOUT=<timeout> -DPREFIX=<dir> [-DWOW64=ON] [-DSTOP=ON] -P make_prefix.cmake
 set(ENV{WINEPREFIX} ${PREFIX})
 if(STOP)
   # A server that has already gone, as it does a few seconds after its last program, is fine.
@@ -10,8 +13,13 @@ if(STOP)
 endif()
 
 set(ready ${PREFIX}/.quillet-tests-ready)
-if(EXISTS ${ready})
+set(wow64_kernel ${PREFIX}/drive_c/windows/syswow64/kernel32.dll)
+if(EXISTS ${ready} AND (NOT WOW64 OR EXISTS ${wow64_kernel}))
   return()
+endif()
+if(EXISTS ${PREFIX})
+  execute_process(COMMAND ${TIMEOUT} -k 5 30 ${WINESERVER} -k RESULT_VARIABLE ignored)
+  file(REMOVE_RECURSE ${PREFIX})
 endif()
 
 set(ENV{WINEARCH} win64)
@@ -31,4 +39,8 @@ run("wineboot" ${TIMEOUT} -k 5 240 ${WINE} wineboot.exe --init)
 run("reg add" ${TIMEOUT} -k 5 60 ${WINE} reg.exe add "HKCU\\Software\\Wine\\Drivers" /v Graphics /d null /f)
 # The driver is chosen when the server starts; one that has already gone needs no stopping.
 execute_process(COMMAND ${TIMEOUT} -k 5 60 ${WINESERVER} -k RESULT_VARIABLE ignored)
+if(WOW64 AND NOT EXISTS ${wow64_kernel})
+  message(FATAL_ERROR "the prefix holds no 32-bit Windows (its syswow64 is empty): this machine "
+                      "runs no 32-bit programs, so a 32-bit build's tests can't run under Wine here")
+endif()
 file(TOUCH ${ready})

@@ -165,8 +165,15 @@ def setup(wine):
                           env=wine.env(), capture_output=True, check=False)
     expect(boot.returncode == 0, f"wineboot failed ({boot.returncode}): {boot.stderr.decode(errors='replace')}")
     wine.server("-w")
+    store = wine.bin_dir / "mapistore.dll"
+    # Where the kernel runs no 32-bit code, wineboot succeeds but leaves syswow64 empty, and every
+    # 32-bit program would fail to start without saying why.
+    expect(pe_machine(store) != MACHINE_I386
+           or (wine.drive_c() / "windows" / "syswow64" / "kernel32.dll").exists(),
+           "the prefix holds no 32-bit Windows (its syswow64 is empty): this machine runs no "
+           "32-bit programs, so the 32-bit build can't run end to end here")
     reg_file = wine.drive_c() / "quillet-e2e.reg"
-    registry = registry_for(wine.bin_dir / "mapistore.dll")
+    registry = registry_for(store)
     reg_file.write_text(registry.replace("\n", "\r\n"), encoding="utf-16")
     imported = wine.run("reg.exe", ["import", r"C:\quillet-e2e.reg"], timeout=60)
     expect(imported.returncode == 0, f"reg import failed: {imported.stderr.decode(errors='replace')}")
