@@ -25,6 +25,13 @@ case "${1:-all}" in
     ;;
 esac
 
+# scripts/render-diagrams.sh: Debian's Chromium for Mermaid's renderer, fonts for the
+# diagrams' Japanese text and symbols (␍, ✘), and Node.js with npm where the machine has no node.
+if [ "${1:-all}" = all ]; then
+  packages+=(chromium fonts-noto-cjk fonts-symbola)
+  command -v node >/dev/null || packages+=(nodejs npm)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -112,6 +112,9 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh
 echo "== valgrind: the default run"
 scripts/valgrind-sim.sh >/dev/null
 
+echo "== diagrams: every scenario's, the default's and the docs' drawn by Mermaid"
+scripts/render-diagrams.sh
+
 # One MinGW-w64 build, configured and built. QUILLET_REQUIRE_SUITES makes a suite that could not
 # be registered (no Wine, no Python) stop the configuration.
 windows_build() {

@@ -711,10 +711,13 @@ void Timeline::SecondCopy(sim::Millis time, std::optional<int> code)
              "is due, but the first copy has exited: the simulated phone starts a second copy only while the "
              "first one runs");
     } else if (*code == 1) {
+        // A copy that ran acts on the first one: it met its lock, or ran beside it.
         Emit("2nd copy", "second-copy",
-             "starts, finds the single-instance lock taken and exits with code 1 (another copy is running)");
+             "starts, finds the single-instance lock taken and exits with code 1 (another copy is running)",
+             {"program"});
     } else {
-        Emit("2nd copy", "second-copy", "starts and exits with code " + std::to_string(*code), {"", true});
+        Emit("2nd copy", "second-copy", "starts and exits with code " + std::to_string(*code),
+             {"program", true});
     }
 }
 

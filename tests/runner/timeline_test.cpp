@@ -1,6 +1,9 @@
 // Telling a trace as steps, for traces the scenarios don't produce.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "sim/runner/diagram.h"
 #include "sim/runner/timeline.h"
 
 namespace {
@@ -12,20 +15,33 @@ struct Case {
     const char* name;
     std::vector<sim::TraceEvent> trace;
     std::vector<std::string> expected;
+    std::vector<std::string> drawn = {};  // pieces of the diagram --diagram prints
 };
 
-std::vector<std::string> Tell(const std::vector<sim::TraceEvent>& trace)
-{
+struct Told {
     std::vector<std::string> texts;
+    std::string diagram;
+};
+
+Told Tell(const std::vector<sim::TraceEvent>& trace)
+{
+    Told told;
+    runner::Diagram diagram;
     const runner::HookValues hooks = {
         {"before", "/bin/b|x\ry"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
-    Timeline timeline(hooks, "/tmp/run", [&](const Line& line) { texts.push_back(line.text); });
+    Timeline timeline(hooks, "/tmp/run", [&](const Line& line) {
+        told.texts.push_back(line.text);
+        diagram.Add(line);
+    });
     for (const auto& event : trace) {
         timeline.Feed(event);
     }
     timeline.Exited(0, 0);
-    texts.pop_back();  // the exit line
-    return texts;
+    told.texts.pop_back();  // the exit line
+    std::ostringstream out;
+    diagram.Print(out, "");
+    told.diagram = out.str();
+    return told;
 }
 
 sim::TraceEvent Call(const char* what, sim::Fields args, sim::Fields result = {})
@@ -98,16 +114,39 @@ class Traces : public testing::TestWithParam<Case> {};
 
 TEST_P(Traces, AreToldAsSteps)
 {
-    EXPECT_EQ(Tell(GetParam().trace), GetParam().expected);
+    const Told told = Tell(GetParam().trace);
+    EXPECT_EQ(told.texts, GetParam().expected);
+    for (const std::string& piece : GetParam().drawn) {
+        EXPECT_NE(told.diagram.find(piece), std::string::npos) << piece << "\n" << told.diagram;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Timeline, Traces,
     testing::Values(
         Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: /bin/x"}},
+        // A failure is drawn on a band and marked, to be seen on a drawing scaled down.
         Case{"OneProgramForTwoEntries",
              {Launch(WTEXT("/bin/same"), WTEXT(""), 2)},
-             {"starts the \"send\"/\"after\" hook: /bin/same -> can't be started (there is no such file)"}},
+             {"starts the \"send\"/\"after\" hook: /bin/same -> can't be started (there is no such file)"},
+             {"    rect rgba(255, 0, 0, 0.45)\n        program -x hook_send_2fafter: \xE2\x9C\x98 0.000 s"}},
+        // Mermaid draws text between "$$" as mathematics.
+        Case{"DollarsInNamesAndParameters",
+             {Launch(WTEXT("/bin/pay"), WTEXT("$$x$$ now"), 0),
+              sim::TraceEvent{0, "$$x$$.exe", "left soft key clicked", {}, {}}},
+             {"starts a program: /bin/pay $$x$$ now", "its left soft key is clicked"},
+             {"/bin/pay #36;#36;x#36;#36; now", " as #36;#36;x#36;#36;.exe\n"}},
+        // Names of the same length in bytes, none of them ASCII, are still two columns.
+        Case{"ProgramsNamedInJapanese",
+             {sim::TraceEvent{0, "\xE9\x80\x81\xE4\xBF\xA1.exe", "left soft key clicked", {}, {}},
+              sim::TraceEvent{0, "\xE5\x8F\x97\xE4\xBF\xA1.exe", "left soft key clicked", {}, {}}},
+             {"its left soft key is clicked", "its left soft key is clicked"},
+             {" as \xE9\x80\x81\xE4\xBF\xA1.exe\n", " as \xE5\x8F\x97\xE4\xBF\xA1.exe\n"}},
+        // A long step is drawn on several lines, broken at its spaces only.
+        Case{"LongNameOnALineOfItsOwn",
+             {Launch(WTEXT("/bin/quillet-send-and-receive-hook.exe"), WTEXT("--on quillet.ini"), 0)},
+             {"starts a program: /bin/quillet-send-and-receive-hook.exe --on quillet.ini"},
+             {": 0.000 s starts a program:<br>/bin/quillet-send-and-receive-hook.exe<br>--on quillet.ini\n"}},
         // A control character is matched as it is and shown as its picture, never raw.
         Case{"HookWithALoneCarriageReturn",
              {Launch(WTEXT("/bin/b"), WTEXT("x\ry"), 0)},
