@@ -127,6 +127,10 @@ bool AllGivenBack();
 // The accounts as one line, for a test's failure message.
 std::string Describe(const Accounts& accounts);
 
+// With leave set, a failed HrGetOneProp frees the value it made and leaves the out-parameter
+// pointing at it, as a lax provider may; by default it clears it, as mapi32 does.
+void LeaveFreedValueOnFailure(bool leave);
+
 // Drops the store's record of interfaces already given back (a benchmark between runs).
 void ForgetReleasedInterfaces();
 void ResetPeakBufferBytes();
