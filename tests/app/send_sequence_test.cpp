@@ -300,9 +300,12 @@ TEST_F(WholeRun, NoAccountStoreEndsTheRunAfterThePress)
 }
 
 // What the window procedure does with each message, outside a run: only creation, the timer
-// and destruction are its own; everything else reaches the default handling unchanged.
+// and destruction are its own; everything else reaches the default handling with the
+// parameters Windows gave, also after a failure.
 struct RouteCase {
     UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
     LRESULT result;
     bool toDefault;
 };
@@ -310,13 +313,26 @@ struct RouteCase {
 TEST_F(WholeRun, MessagesOtherThanItsOwnGoToTheDefaultHandling)
 {
     WriteIni(kFullProfile);
-    for (const RouteCase& row :
-         {RouteCase{WM_NCCREATE, TRUE, true}, RouteCase{WM_CLOSE, 0, true}, RouteCase{WM_NULL, 0, true},
-          RouteCase{0x8001, 0, true}, RouteCase{WM_DESTROY, 0, false}}) {
-        SCOPED_TRACE(row.message);
-        const auto defaults = Count("DefWindowProcW");
-        EXPECT_EQ(ControlWindowProc(nullptr, row.message, 0, 0), row.result);
-        EXPECT_EQ(Count("DefWindowProcW") - defaults, row.toDefault ? 1U : 0U);
+    CREATESTRUCTW record{};
+    record.lpszName = u"quillet";
+    const auto recordParam = reinterpret_cast<LPARAM>(&record);  // NOLINT
+    for (const bool failed : {false, true}) {
+        AppState::runFailed = failed;
+        for (const RouteCase& row :
+             {RouteCase{WM_NCCREATE, 0, recordParam, TRUE, true}, RouteCase{WM_CLOSE, 0, 0, 0, true},
+              RouteCase{WM_NULL, 0, 0, 0, true}, RouteCase{0x8001, 0x1234, 0x5678, 0, true},
+              RouteCase{WM_DESTROY, 0, 0, 0, false}}) {
+            SCOPED_TRACE((failed ? "after a failure, message " : "message ") + std::to_string(row.message));
+            const auto defaults = Count("DefWindowProcW");
+            // The default handling of WM_NCCREATE fails the creation without its record.
+            EXPECT_EQ(ControlWindowProc(nullptr, row.message, row.wParam, row.lParam), row.result);
+            ASSERT_EQ(Count("DefWindowProcW") - defaults, row.toDefault ? 1U : 0U);
+            if (row.toDefault && row.message != WM_NCCREATE) {
+                const sim::TraceEvent handed = Phone().TraceOf("DefWindowProcW").back();
+                EXPECT_EQ(handed.Number("wparam"), static_cast<std::int64_t>(row.wParam));
+                EXPECT_EQ(handed.Number("lparam"), row.lParam);
+            }
+        }
     }
     EXPECT_EQ(Phone().quitCode, std::optional<int>(0));
     EXPECT_TRUE(AppState::profile.has_value());  // built on the first call, whatever it was
