@@ -261,6 +261,7 @@ struct FailureCase {
     int nth;
     bool statusWritten;
     std::vector<WString> started;
+    int postFails = 0;  // and this PostMessageW fails too (the press makes the first two)
 };
 
 class UncaughtFailure : public WholeRun, public ::testing::WithParamInterface<FailureCase> {};
@@ -270,6 +271,9 @@ TEST_P(UncaughtFailure, EndsTheRunWithTheFailureCode)
     const FailureCase& row = GetParam();
     WriteIni(kFullProfile);
     Phone().Fail(row.call, row.nth);
+    if (row.postFails != 0) {
+        Phone().Fail("PostMessageW", row.postFails);
+    }
     EXPECT_EQ(Run(), kExitRunFailed);
     EXPECT_EQ(StatusWritten(), row.statusWritten);
     EXPECT_EQ(Started(), row.started);
@@ -282,6 +286,10 @@ INSTANTIATE_TEST_SUITE_P(Steps, UncaughtFailure,
                              // The first inspection, right after the press, in the creation step.
                              FailureCase{"CountInCreation", "IMAPITable::GetRowCount", 0, false, {}},
                              FailureCase{"ComInCreation", "CoInitializeEx", 1, false, {}},
+                             // The close can't be queued: the window is destroyed inside its
+                             // creation, which then fails.
+                             FailureCase{
+                                 "CountInCreationCloseNotQueued", "IMAPITable::GetRowCount", 0, false, {}, 3},
                              // The second inspection, once the exchange is over, in the timer step.
                              FailureCase{"ReadInTimer", "IMAPITable::SeekRow", 0, true, {u"before.exe"}},
                              FailureCase{"ComInTimer", "CoInitializeEx", 2, true, {u"before.exe"}},
