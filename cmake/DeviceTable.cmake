@@ -3,15 +3,17 @@
 #
 # quillet_device_names compiles the program code once more with the device's branch of the
 # platform layer (_WIN32_WCE). Desktop headers stand in for the device SDK's: the objects are
-# never linked, only read for the functions they call. The entry's file is left out, since the
-# desktop headers declare WinMain with a narrow command line; it calls only the program's own
-# functions.
+# never linked, only read for the functions they call. As the device's compiler (CeGCC) does by
+# default, the import mark on functions is ignored (-mnop-fun-dllimport): each platform function
+# is called by its own name. The entry's file is left out, since the desktop headers declare
+# WinMain with a narrow command line; it calls only the program's own functions.
 
 file(GLOB_RECURSE device_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
 list(FILTER device_sources EXCLUDE REGEX "(_windows|/win_main)\\.cpp$")
 add_library(quillet_device_names OBJECT ${device_sources})
 target_link_libraries(quillet_device_names PRIVATE quillet_platform_headers)
 target_compile_definitions(quillet_device_names PRIVATE _WIN32_WCE=0x501)
+target_compile_options(quillet_device_names PRIVATE -mnop-fun-dllimport)
 
 find_package(Python3 COMPONENTS Interpreter)
 find_library(QUILLET_KERNEL32 kernel32)

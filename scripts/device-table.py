@@ -12,8 +12,8 @@ fails when
   - a row's device name is not on its device DLL's export list;
   - the device objects (the same code compiled with the device's branch of the platform layer)
     call a function that no row gives as a device name, or that the row's DLL does not export;
-  - a row says the platform layer builds a function on the device, and the device objects do
-    not define it;
+  - a row says the platform layer builds a function on the device, or finds it at first use
+    there (its DLL is then not linked), and the device objects do not define it;
   - a row names a function that neither build calls any more.
 
   device-table.py --table docs/device.md --exports docs/device-exports --nm i686-w64-mingw32-nm
@@ -32,6 +32,8 @@ DESKTOP_DLLS = ("kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "
 BUILT_IN = "platform layer"
 # A function that only the desktop build calls.
 NONE = "—"
+# A function found by name at the program's first call of it, in a DLL that is not linked.
+FIRST_USE = "found at first use"
 
 STDCALL = re.compile(r"^(?:__imp_)?_([A-Za-z][A-Za-z0-9_]*)@\d+$")
 CELL_NAME = re.compile(r"^`([^`]+)`")
@@ -40,6 +42,8 @@ CELL_NAME = re.compile(r"^`([^`]+)`")
 class Row:
     def __init__(self, line_number, cells):
         self.line = line_number
+        self.device_at_first_use = FIRST_USE in cells[4]
+        cells = [name_in(cell) for cell in cells]
         self.program, self.desktop_dll, self.desktop_name, self.device_dll, self.device_name = cells
 
     def __repr__(self):
@@ -66,7 +70,7 @@ def read_table(path):
             continue
         if len(cells) != 5:
             raise SystemExit(f"docs/device.md:{number}: a row has {len(cells)} cells, not 5")
-        rows.append(Row(number, [name_in(cell) for cell in cells]))
+        rows.append(Row(number, cells))
     if not rows:
         raise SystemExit(f"{path}: no table headed 'program calls'")
     return rows
@@ -139,7 +143,7 @@ def check(args):
         if not matching:
             problems.append(f"the device build calls {name}, and no row gives it a device DLL")
     for row in rows:
-        if row.device_dll == BUILT_IN and row.device_name not in device_defined:
+        if (row.device_dll == BUILT_IN or row.device_at_first_use) and row.device_name not in device_defined:
             problems.append(f"{row}: the device build's platform layer does not define {row.device_name}")
         if row.device_dll == NONE and row.device_name != NONE:
             problems.append(f"{row}: a device name without a device DLL")

@@ -3,12 +3,14 @@
 # again: packages already present are left as they are.
 #   scripts/setup.sh        everything: the tests, the Windows builds, Wine, the linters
 #   scripts/setup.sh sim    only what quillet-sim needs: a compiler, CMake, Ninja, two libraries
+#   scripts/setup.sh coverage  what scripts/coverage.sh needs: the test libraries and gcovr
 set -euo pipefail
 
 sim_packages=(cmake ninja-build g++ nlohmann-json3-dev libcli11-dev)
 packages=("${sim_packages[@]}")
 case "${1:-all}" in
   sim) ;;
+  coverage) packages+=(libgtest-dev libgmock-dev googletest gcovr) ;;
   all)
     packages+=(
       git python3
@@ -20,7 +22,7 @@ case "${1:-all}" in
     )
     ;;
   *)
-    echo "usage: scripts/setup.sh [sim|all]" >&2
+    echo "usage: scripts/setup.sh [sim|coverage|all]" >&2
     exit 64
     ;;
 esac

@@ -69,6 +69,8 @@ struct Window {
     HMENU menu = nullptr;
     HINSTANCE instance = nullptr;
     LPVOID createParam = nullptr;
+    // While CreateWindowExW makes the window: the creation record it hands the procedure.
+    const CREATESTRUCTW* creation = nullptr;
     WNDPROC proc = nullptr;  // set for the program's own windows only
     bool destroyed = false;
     std::vector<MSG> received;  // messages posted to another program's window

@@ -84,8 +84,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         phone.Record("program", "CreateWindowExW", call, {{"result", sim::Handle{}}});
         return nullptr;
     }
+    // The title is set by the default handling of WM_NCCREATE, from the creation record.
     sim::Window& window = phone.AddWindow(name, sim::kProgramProcessId, parent);
-    window.title = windowName != nullptr ? windowName : WTEXT("");
     window.proc = registered->second.lpfnWndProc;
     window.rect = RECT{x, y, x + width, y + height};
     window.style = style;
@@ -96,7 +96,24 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     HWND handle = window.handle;
     phone.Record("program", "CreateWindowExW", call,
                  {{"result", HandleOf(handle)}, {"sends", sim::Name{"WM_CREATE"}}});
-    if (Send(window, WM_NCCREATE, 0, 0) == 0 || Send(*phone.FindWindow(handle), WM_CREATE, 0, 0) == -1) {
+    const CREATESTRUCTW record{.lpCreateParams = param,
+                               .hInstance = instance,
+                               .hMenu = menu,
+                               .hwndParent = parent,
+                               .cy = height,
+                               .cx = width,
+                               .y = y,
+                               .x = x,
+                               .style = static_cast<LONG>(style),
+                               .lpszName = windowName,
+                               .lpszClass = className,
+                               .dwExStyle = exStyle};
+    window.creation = &record;
+    const auto recordParam = reinterpret_cast<LPARAM>(&record);
+    const bool made = Send(window, WM_NCCREATE, 0, recordParam) != 0 &&
+                      Send(*phone.FindWindow(handle), WM_CREATE, 0, recordParam) != -1;
+    phone.FindWindow(handle)->creation = nullptr;
+    if (!made) {
         DestroyWindow(handle);
         return nullptr;
     }
@@ -125,14 +142,43 @@ BOOL DestroyWindow(HWND handle)
     return TRUE;
 }
 
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/)
+namespace {
+
+// The default handling of WM_NCCREATE reads the creation record it is handed and takes the
+// title from it; without a record the window is not made. While the window manager makes a
+// window, only the record it sent that window will do.
+LRESULT DefaultNcCreate(HWND handle, WPARAM wParam, LPARAM lParam)
 {
-    Phone::Get().Record("program", "DefWindowProcW", {{"message", sim::Name{MessageName(message)}}});
-    switch (message) {
-        case WM_NCCREATE: return TRUE;
-        case WM_CLOSE: DestroyWindow(window); return 0;
-        default: return 0;
+    const auto* record = reinterpret_cast<const CREATESTRUCTW*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+    sim::Window* window = LiveWindow(handle);
+    const bool sent =
+        window != nullptr && window->creation != nullptr ? record == window->creation : record != nullptr;
+    const bool taken = wParam == 0 && sent;
+    Phone::Get().Record("program", "DefWindowProcW",
+                        {{"message", sim::Name{"WM_NCCREATE"}}, {"record", taken}}, {{"result", taken}});
+    if (!taken) {
+        return FALSE;
     }
+    if (window != nullptr) {
+        window->title = record->lpszName != nullptr ? record->lpszName : WTEXT("");
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        return DefaultNcCreate(window, wParam, lParam);
+    }
+    Phone::Get().Record(
+        "program", "DefWindowProcW",
+        {{"message", sim::Name{MessageName(message)}}, {"wparam", Int(wParam)}, {"lparam", Int(lParam)}});
+    if (message == WM_CLOSE) {
+        DestroyWindow(window);
+    }
+    return 0;
 }
 
 BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)

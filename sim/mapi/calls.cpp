@@ -149,7 +149,9 @@ HRESULT HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppPr
         *lppProp = sim::mapi::PackValues(source->Data(), {ulPropTag}, missing);
         if (missing) {
             sim::mapi::Free(*lppProp);
-            *lppProp = nullptr;
+            if (!TheState().leavesFreedValue) {
+                *lppProp = nullptr;
+            }
             result = MAPI_E_NOT_FOUND;
         }
     }

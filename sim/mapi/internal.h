@@ -83,6 +83,7 @@ struct State {
     std::vector<std::unique_ptr<Tracked>> interfaces;
     std::unordered_map<const void*, Buffer> buffers;
     Accounts accounts;
+    bool leavesFreedValue = false;
 };
 
 State& TheState();

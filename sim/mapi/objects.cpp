@@ -186,11 +186,28 @@ private:
         const auto count = static_cast<ULONG>(objects.size());
         std::memcpy(block, &count, sizeof count);
         for (std::size_t i = 0; i < objects.size(); ++i) {
-            bool missing = false;
-            const SRow row{0, static_cast<ULONG>(columns_.size()), PackValues(objects[i], columns_, missing)};
+            const SRow row = Row(*objects[i]);
             std::memcpy(block + offsetof(SRowSet, aRow) + i * sizeof(SRow), &row, sizeof row);
         }
         return reinterpret_cast<LPSRowSet>(block);
+    }
+
+    // The object's values in the columns, its entry identifier shown as Object::listedId says.
+    [[nodiscard]] SRow Row(const Object& object) const
+    {
+        const auto idColumn = std::find(columns_.begin(), columns_.end(), PR_ENTRYID);
+        std::vector<ULONG> columns = columns_;
+        if (idColumn != columns_.end() && object.listedId == ListedId::Absent) {
+            columns.resize(static_cast<std::size_t>(idColumn - columns_.begin()));
+        }
+        bool missing = false;
+        LPSPropValue values = PackValues(&object, columns, missing);
+        if (idColumn != columns_.end() && object.listedId == ListedId::Error) {
+            SPropValue& id = values[idColumn - columns_.begin()];
+            id.ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(PR_ENTRYID));
+            id.Value.err = MAPI_E_NOT_FOUND;
+        }
+        return SRow{0, static_cast<ULONG>(columns.size()), values};
     }
 
     std::vector<ULONG> columns_;

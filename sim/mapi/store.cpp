@@ -291,6 +291,11 @@ std::string Describe(const Accounts& a)
     return text.str();
 }
 
+void LeaveFreedValueOnFailure(bool leave)
+{
+    TheState().leavesFreedValue = leave;
+}
+
 void ForgetReleasedInterfaces()
 {
     std::erase_if(TheState().interfaces, [](const auto& held) { return !held->Alive(); });

@@ -57,9 +57,15 @@ inline Prop NumberProp(ULONG tag, LONG number)
     return {tag, {}, {}, {}, number};
 }
 
+// How a table's row shows an object's entry identifier: as it is; as an error value written
+// over it, as a provider does for a column it can't fill (the rest of the value's bytes stay as
+// they were); or not at all, the row ending before that column.
+enum class ListedId { Kept, Error, Absent };
+
 struct Object {
     EntryId entryId;  // made by the store; unique on the phone
     bool opens = true;
+    ListedId listedId = ListedId::Kept;
     std::vector<Prop> props;
 
     // The property of the tag's identifier, whatever type it is kept under; null when absent.
@@ -126,6 +132,10 @@ const Accounts& Accounting();
 bool AllGivenBack();
 // The accounts as one line, for a test's failure message.
 std::string Describe(const Accounts& accounts);
+
+// With leave set, a failed HrGetOneProp frees the value it made and leaves the out-parameter
+// pointing at it, as a lax provider may; by default it clears it, as mapi32 does.
+void LeaveFreedValueOnFailure(bool leave);
 
 // Drops the store's record of interfaces already given back (a benchmark between runs).
 void ForgetReleasedInterfaces();

@@ -5,9 +5,17 @@
 
 namespace MAPI {
 
-// Every successful CoInitializeEx, S_FALSE included, counts one start-up on the thread and
-// is matched by one CoUninitialize; a COM that was already there keeps its own count and so
-// stays initialised. MAPI is stopped only when it was started.
+// Two deliberate choices in how the scope ends:
+// - An S_FALSE from CoInitializeEx (COM was already started on the thread) is still matched
+//   by a CoUninitialize, as COM's own rule asks: every successful call counts one start-up.
+//   Skipping the stop for S_FALSE would leave one start-up behind per inspection, so COM could
+//   never be shut down on the thread, and whoever started it first would find it still
+//   running after their own CoUninitialize. A COM that was already there keeps its own count
+//   and so stays initialised.
+// - MAPIUninitialize is called only after a MAPIInitialize that succeeded. A stop without its
+//   start would take away a start-up that MAPI never counted for this scope: that of another
+//   user of MAPI in the process, whose session would be torn down under it, or none at all, a
+//   stop that MAPI does not expect.
 CInitializer::CInitializer()
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {

@@ -30,10 +30,14 @@ bool CBase::GetProp(ULONG tag, PropValuePtr& value)
     if (object == nullptr) {
         return false;
     }
+    // The out-parameter of a failed call is never trusted: a provider may already have freed
+    // what it points to.
     LPSPropValue read = nullptr;
-    const HRESULT result = HrGetOneProp(object, tag, &read);
+    if (FAILED(HrGetOneProp(object, tag, &read))) {
+        return false;
+    }
     value.reset(read);
-    if (FAILED(result) || !value || value->ulPropTag != tag) {
+    if (!value || value->ulPropTag != tag) {
         value.reset();
         return false;
     }

@@ -1,11 +1,15 @@
 // ole32's CoInitializeEx and CoUninitialize, and on desktop Windows shell32's ShellExecuteExW,
 // found at the first call.
 //
-// The SDK headers declare these as imported, so program code calls each through its import
-// slot. The slots are defined here instead of by the import libraries: each first holds a
-// function that finds the real one, puts it in the slot and passes the call on. From then on
-// a call goes straight to the DLL, as through the import table. When the function can't be
-// found, the slot gets one that gives the call's failure instead.
+// The SDK headers declare these as imported. On desktop Windows program code then calls each
+// through its import slot. The slots are defined here instead of by the import libraries: each
+// first holds a function that finds the real one, puts it in the slot and passes the call on.
+// From then on a call goes straight to the DLL, as through the import table. When the function
+// can't be found, the slot gets one that gives the call's failure instead.
+//
+// The device's compiler (CeGCC) ignores the import mark on functions, as its -mnop-fun-dllimport
+// does by default: program code calls CoInitializeEx and CoUninitialize by their own names, and
+// the device build defines them here under those names, as it does the MAPI functions.
 #include "platform/first_use.h"
 #include "platform/mapi.h"
 #include "platform/shell.h"
@@ -26,6 +30,41 @@ Function Bind(LateDll dll, const char* name, Function missing)
     return found != nullptr ? found : missing;
 }
 
+// COM that can't be started: the program's start-up of MAPI fails, as for any failing code.
+HRESULT WINAPI MissingCoInitializeEx(LPVOID /*reserved*/, DWORD /*mode*/)
+{
+    return E_FAIL;
+}
+
+// Only ever called after a successful CoInitializeEx, which found ole32.
+void WINAPI MissingCoUninitialize() {}
+
+}  // namespace
+
+}  // namespace platform
+
+#if defined(_WIN32_WCE)
+
+STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
+{
+    static const auto entry =
+        platform::Bind(platform::LateDll::Ole32, "CoInitializeEx", &platform::MissingCoInitializeEx);
+    return entry(pvReserved, dwCoInit);
+}
+
+STDAPI_(void) CoUninitialize()
+{
+    static const auto entry =
+        platform::Bind(platform::LateDll::Ole32, "CoUninitialize", &platform::MissingCoUninitialize);
+    entry();
+}
+
+#else  // desktop Windows
+
+namespace platform {
+
+namespace {
+
 HRESULT WINAPI FirstCoInitializeEx(LPVOID reserved, DWORD mode);
 void WINAPI FirstCoUninitialize();
 
@@ -38,15 +77,6 @@ CoUninitializeEntry coUninitializeSlot __asm__(QUILLET_IMPORT_SLOT(CoUninitializ
 
 namespace {
 
-// COM that can't be started: the program's start-up of MAPI fails, as for any failing code.
-HRESULT WINAPI MissingCoInitializeEx(LPVOID /*reserved*/, DWORD /*mode*/)
-{
-    return E_FAIL;
-}
-
-// Only ever called after a successful CoInitializeEx, which found ole32.
-void WINAPI MissingCoUninitialize() {}
-
 HRESULT WINAPI FirstCoInitializeEx(LPVOID reserved, DWORD mode)
 {
     coInitializeExSlot = Bind(LateDll::Ole32, "CoInitializeEx", &MissingCoInitializeEx);
@@ -58,12 +88,6 @@ void WINAPI FirstCoUninitialize()
     coUninitializeSlot = Bind(LateDll::Ole32, "CoUninitialize", &MissingCoUninitialize);
     coUninitializeSlot();
 }
-
-}  // namespace
-
-#if !defined(_WIN32_WCE)
-
-namespace {
 
 using ShellExecuteExWEntry = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
 
@@ -93,8 +117,8 @@ BOOL WINAPI FirstShellExecuteExW(SHELLEXECUTEINFOW* request)
 
 }  // namespace
 
-#endif  // !_WIN32_WCE
-
 }  // namespace platform
+
+#endif  // _WIN32_WCE
 
 #endif  // _WIN32

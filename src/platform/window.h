@@ -22,6 +22,23 @@ struct WNDCLASSW {
     LPCWSTR lpszClassName;
 };
 
+// What CreateWindowExW was given, handed to the window's procedure with WM_NCCREATE and
+// WM_CREATE.
+struct CREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 struct MSG {
     HWND hwnd;
     UINT message;

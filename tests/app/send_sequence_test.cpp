@@ -261,6 +261,7 @@ struct FailureCase {
     int nth;
     bool statusWritten;
     std::vector<WString> started;
+    int postFails = 0;  // and this PostMessageW fails too (the press makes the first two)
 };
 
 class UncaughtFailure : public WholeRun, public ::testing::WithParamInterface<FailureCase> {};
@@ -270,6 +271,9 @@ TEST_P(UncaughtFailure, EndsTheRunWithTheFailureCode)
     const FailureCase& row = GetParam();
     WriteIni(kFullProfile);
     Phone().Fail(row.call, row.nth);
+    if (row.postFails != 0) {
+        Phone().Fail("PostMessageW", row.postFails);
+    }
     EXPECT_EQ(Run(), kExitRunFailed);
     EXPECT_EQ(StatusWritten(), row.statusWritten);
     EXPECT_EQ(Started(), row.started);
@@ -282,6 +286,10 @@ INSTANTIATE_TEST_SUITE_P(Steps, UncaughtFailure,
                              // The first inspection, right after the press, in the creation step.
                              FailureCase{"CountInCreation", "IMAPITable::GetRowCount", 0, false, {}},
                              FailureCase{"ComInCreation", "CoInitializeEx", 1, false, {}},
+                             // The close can't be queued: the window is destroyed inside its
+                             // creation, which then fails.
+                             FailureCase{
+                                 "CountInCreationCloseNotQueued", "IMAPITable::GetRowCount", 0, false, {}, 3},
                              // The second inspection, once the exchange is over, in the timer step.
                              FailureCase{"ReadInTimer", "IMAPITable::SeekRow", 0, true, {u"before.exe"}},
                              FailureCase{"ComInTimer", "CoInitializeEx", 2, true, {u"before.exe"}},
@@ -300,9 +308,12 @@ TEST_F(WholeRun, NoAccountStoreEndsTheRunAfterThePress)
 }
 
 // What the window procedure does with each message, outside a run: only creation, the timer
-// and destruction are its own; everything else reaches the default handling unchanged.
+// and destruction are its own; everything else reaches the default handling with the
+// parameters Windows gave, also after a failure.
 struct RouteCase {
     UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
     LRESULT result;
     bool toDefault;
 };
@@ -310,13 +321,26 @@ struct RouteCase {
 TEST_F(WholeRun, MessagesOtherThanItsOwnGoToTheDefaultHandling)
 {
     WriteIni(kFullProfile);
-    for (const RouteCase& row :
-         {RouteCase{WM_NCCREATE, TRUE, true}, RouteCase{WM_CLOSE, 0, true}, RouteCase{WM_NULL, 0, true},
-          RouteCase{0x8001, 0, true}, RouteCase{WM_DESTROY, 0, false}}) {
-        SCOPED_TRACE(row.message);
-        const auto defaults = Count("DefWindowProcW");
-        EXPECT_EQ(ControlWindowProc(nullptr, row.message, 0, 0), row.result);
-        EXPECT_EQ(Count("DefWindowProcW") - defaults, row.toDefault ? 1U : 0U);
+    CREATESTRUCTW record{};
+    record.lpszName = u"quillet";
+    const auto recordParam = reinterpret_cast<LPARAM>(&record);  // NOLINT
+    for (const bool failed : {false, true}) {
+        AppState::runFailed = failed;
+        for (const RouteCase& row :
+             {RouteCase{WM_NCCREATE, 0, recordParam, TRUE, true}, RouteCase{WM_CLOSE, 0, 0, 0, true},
+              RouteCase{WM_NULL, 0, 0, 0, true}, RouteCase{0x8001, 0x1234, 0x5678, 0, true},
+              RouteCase{WM_DESTROY, 0, 0, 0, false}}) {
+            SCOPED_TRACE((failed ? "after a failure, message " : "message ") + std::to_string(row.message));
+            const auto defaults = Count("DefWindowProcW");
+            // The default handling of WM_NCCREATE fails the creation without its record.
+            EXPECT_EQ(ControlWindowProc(nullptr, row.message, row.wParam, row.lParam), row.result);
+            ASSERT_EQ(Count("DefWindowProcW") - defaults, row.toDefault ? 1U : 0U);
+            if (row.toDefault && row.message != WM_NCCREATE) {
+                const sim::TraceEvent handed = Phone().TraceOf("DefWindowProcW").back();
+                EXPECT_EQ(handed.Number("wparam"), static_cast<std::int64_t>(row.wParam));
+                EXPECT_EQ(handed.Number("lparam"), row.lParam);
+            }
+        }
     }
     EXPECT_EQ(Phone().quitCode, std::optional<int>(0));
     EXPECT_TRUE(AppState::profile.has_value());  // built on the first call, whatever it was

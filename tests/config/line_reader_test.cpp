@@ -40,6 +40,10 @@ TEST(ProfileLineReaderTest, PiecesReadAsWhole)
         {"UTF-16LE",
          Utf16Bytes(text + WString(1500, 'x') + WTEXT("\r"), false),
          {WTEXT("[exec]"), WTEXT("before=起\U0001F600\r"), WTEXT("after=") + WString(1017, 'x')}},
+        // The cut falls just after a whole pair: its low half stays.
+        {"UTF-16LE, a pair ending at the limit",
+         Utf16Bytes(WString(1021, 'x') + WTEXT("\U0001F600yz\r\nend"), false),
+         {WString(1021, 'x') + WTEXT("\U0001F600"), WTEXT("end")}},
         {"UTF-16BE, odd last byte",
          Utf16Bytes(text, true) + "\x00"s,
          {WTEXT("[exec]"), WTEXT("before=起\U0001F600\r"), WTEXT("after=\uFFFD")}},
@@ -92,6 +96,25 @@ TEST(ProfileLineReaderTest, DecidesTheEncodingOnceForTheFile)
          ProfileEncoding::Utf8,
          {WTEXT("\uFFFD\uFFFD")}},
         {"half a UTF-8 byte-order mark", "\xEF\xBB", ProfileEncoding::Ansi, {WTEXT("\u30FB")}},
+        // No byte-order mark, but the first bytes begin like one: they are the text's own.
+        {"UTF-8 whose first character begins like a byte-order mark",
+         "\xEF\xBC\xBB\xEF\xBB\xBC]",
+         ProfileEncoding::Utf8,
+         {WTEXT("\uFF3B\uFEFC]")}},
+        {"UTF-8 whose first character differs from a byte-order mark only in its last byte",
+         "\xEF\xBB\xBC",
+         ProfileEncoding::Utf8,
+         {WTEXT("\uFEFC")}},
+        {"FF, then a byte that is no mark",
+         "\xFF"
+         "a\n",
+         ProfileEncoding::Ansi,
+         {WTEXT("\u30FBa"), WTEXT("")}},
+        {"FE, then a byte that is no mark",
+         "\xFE"
+         "a",
+         ProfileEncoding::Ansi,
+         {WTEXT("\u30FBa")}},
         {"UTF-16LE byte-order mark alone", "\xFF\xFE", ProfileEncoding::Utf16Le, {WTEXT("")}},
         {"UTF-16BE, a second mark is a character",
          "\xFE\xFF\xFE\xFF\x00"

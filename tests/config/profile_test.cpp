@@ -200,6 +200,11 @@ std::vector<Case> Cases()
          "[\x8E\xC0\x8Ds]\r\n\x83L\x81[=C:\\\x91\x97\x8E\xF3\x90M\\done.exe|\x88\xF8\x90\x94\r\n",
          {WTEXT("実行")},
          {Found(WTEXT("実行"), WTEXT("キー"), WTEXT("C:\\送受信\\done.exe|引数"))}},
+        // The file is read 4,096 bytes at a time: the second read begins with an empty line.
+        {"Shift-JIS with empty lines ended by a line feed alone",
+         "[\x8E\xC0\x8Ds]\n\n#" + Repeat('x', 4086) + "\n\n\x83L\x81[=x\n\n",
+         {WTEXT("実行")},
+         {Found(WTEXT("実行"), WTEXT("キー"), WTEXT("x"))}},
         {"Shift-JIS line of 1024 characters cut to 1023, next line intact",
          "[exec]\nbefore=" + Repeat2("\x82\xA0", 1017) + "\nafter=\x82\xA0\n",
          {WTEXT("exec")},

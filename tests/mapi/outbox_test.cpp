@@ -9,6 +9,7 @@ namespace {
 
 using sim::mapi::AddOutboxMessage;
 using sim::mapi::AddStore;
+using sim::mapi::ListedId;
 
 class OutboxTest : public MapiTest {};
 
@@ -81,6 +82,9 @@ TEST_F(OutboxTest, TheAnswersFollowTheAccountsOutbox)
         std::vector<bool> opens;                           // of the account's messages, in order
         Outcome hasMail;
         Outcome isEmpty;
+        // How the stores table's rows, and the Outbox's, show each entry identifier, in order.
+        std::vector<ListedId> storeIds = {};
+        std::vector<ListedId> messageIds = {};
     };
     const Case cases[] = {
         {"empty Outbox", {{WTEXT("070"), 0}}, {}, Answer(false), Answer(true)},
@@ -102,22 +106,58 @@ TEST_F(OutboxTest, TheAnswersFollowTheAccountsOutbox)
          Thrown(MAPI::kNoPdxAccount),
          Thrown(MAPI::kNoPdxAccount)},
         {"no store at all", {}, {}, Thrown(MAPI::kNoPdxAccount), Thrown(MAPI::kNoPdxAccount)},
+        // A row that names no store opens none, and the walk goes on to the next.
+        {"account listed with an error value for its identifier",
+         {{WTEXT("0701"), 1}, {WTEXT("0702"), 0}},
+         {},
+         Answer(false),
+         Answer(true),
+         {ListedId::Error}},
+        {"account listed without its identifier",
+         {{WTEXT("0701"), 1}, {WTEXT("0702"), 0}},
+         {},
+         Answer(false),
+         Answer(true),
+         {ListedId::Absent}},
+        // A message that can't be named still counts, as one that can't be opened does.
+        {"message listed with an error value for its identifier",
+         {{WTEXT("070"), 2}},
+         {},
+         Answer(true),
+         Answer(false),
+         {},
+         {ListedId::Error, ListedId::Error}},
+        {"message listed without its identifier",
+         {{WTEXT("070"), 1}},
+         {},
+         Answer(true),
+         Answer(false),
+         {},
+         {ListedId::Absent}},
+    };
+    const auto listed = [](const std::vector<ListedId>& ids, std::size_t at) {
+        return at < ids.size() ? ids[at] : ListedId::Kept;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (const bool askHasMail : {true, false}) {
             Phone().Reset();
-            for (const auto& [name, messages] : c.stores) {
+            int named = 0;
+            for (std::size_t at = 0; at < c.stores.size(); ++at) {
+                const auto& [name, messages] = c.stores[at];
                 auto& store = AddStore(name);
+                store.listedId = listed(c.storeIds, at);
+                named += store.listedId == ListedId::Kept ? 1 : 0;
                 for (int i = 0; i < messages; ++i) {
-                    AddOutboxMessage(store, WTEXT("m"),
-                                     static_cast<std::size_t>(i) >= c.opens.size() || c.opens[i]);
+                    const auto nth = static_cast<std::size_t>(i);
+                    AddOutboxMessage(store, WTEXT("m"), nth >= c.opens.size() || c.opens[nth]).listedId =
+                        listed(c.messageIds, nth);
                 }
             }
             EXPECT_EQ(askHasMail ? Run(OutboxHasMail) : Run(IsOutboxEmpty),
                       askHasMail ? c.hasMail : c.isEmpty);
-            // Every store is opened, whatever its name, and given back.
-            EXPECT_EQ(Calls("IMAPISession::OpenMsgStore"), static_cast<int>(c.stores.size()));
+            // Every store that its row names is opened, whatever its name, and given back.
+            EXPECT_EQ(Calls("IMAPISession::OpenMsgStore"), named);
             ExpectAllGivenBack();
         }
     }

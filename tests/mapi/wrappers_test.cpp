@@ -297,7 +297,8 @@ TEST_F(WrapperTest, APropertyIsUsedOnlyWhenItHasTheTypeAskedFor)
         std::optional<sim::mapi::Prop> kept;  // none: the store lacks the property
         const char* failCall = nullptr;
         const WCHAR* text = nullptr;
-        bool read = false;  // GetProp hands the value out
+        bool read = false;         // GetProp hands the value out
+        bool laxProvider = false;  // a failed read leaves its freed value in the out-parameter
     };
     const ULONG nameId = PROP_ID(PR_DISPLAY_NAME_W);
     const Case cases[] = {
@@ -311,10 +312,14 @@ TEST_F(WrapperTest, APropertyIsUsedOnlyWhenItHasTheTypeAskedFor)
         {"a number", sim::mapi::NumberProp(PROP_TAG(PT_LONG, nameId), 70), nullptr, WTEXT(""), false},
         {"read fails", sim::mapi::TextProp(PR_DISPLAY_NAME_W, WTEXT("070 Mail")), "HrGetOneProp", WTEXT(""),
          false},
+        // Freed again, the value would be a double free.
+        {"missing, from a provider that leaves its freed value", std::nullopt, nullptr, WTEXT(""), false,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MAPI::CMsgStore& wrapper = OpenStoreNamed(c.kept, c.failCall);
+        sim::mapi::LeaveFreedValueOnFailure(c.laxProvider);
         WString text = WTEXT("left over");
         MAPI::PropValuePtr value;
         EXPECT_EQ(wrapper.GetDisplayName(text), c.text);
