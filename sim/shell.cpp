@@ -1,6 +1,8 @@
 // The shell of the simulated phone. Every start is recorded; a real start goes straight to
 // execvp through a double fork, so no shell interprets the text, the started program is never
-// waited for, and it is reparented away from us so that no zombie stays behind.
+// waited for, and it is reparented away from us so that no zombie stays behind. What it prints
+// goes to our stderr, never our stdout: a reader of our output (one JSON object per line, a
+// diagram) gets our lines alone, however late the program prints.
 #include "sim/shell.h"
 
 #include <fcntl.h>
@@ -66,6 +68,7 @@ void WriteErrno(int pipe, int error)
         if (nullInput >= 0) {
             ::dup2(nullInput, STDIN_FILENO);
         }
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
         ::execvp(argv[0], argv);
         WriteErrno(reportPipe, errno);
         ::_exit(127);

@@ -3,8 +3,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -33,6 +35,14 @@ Outcome RunQuilletSim(const std::vector<std::string>& arguments)
     std::ostringstream err;
     const int code = runner::RunCommandLine(arguments, out, err);
     return {code, out.str(), err.str()};
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 class CommandLine : public testing::Test {
@@ -170,6 +180,41 @@ TEST_F(CommandLine, ASignalStopsTheRunAndItsFolderGoes)
             << "signal " << signal << ": " << status;
         EXPECT_TRUE(fs::is_empty(runs))
             << "signal " << signal << ": " << fs::directory_iterator(runs)->path();
+    }
+}
+
+// Hooks started for real print to the runner's stderr, never into its output, even after the
+// run has ended; in every mode stdout holds the runner's own lines alone.
+TEST_F(CommandLine, StartedHooksPrintBesideTheOutputNeverIntoIt)
+{
+    const std::string scenario = Write("hooks.json", R"({"hooks": "started",
+        "stores": [{"name": "070", "outbox": ["x"]}],
+        "profile": {"lines": ["[exec]", "before=/bin/echo|NOT-JSON from the before hook",
+                              "send=/bin/sh|-c \"sleep 0.3; echo LATE from the send hook\""]}})");
+    for (const char* mode : {"--json", "--diagram", "--verbose"}) {
+        const fs::path out = folder_ / "out";
+        const fs::path err = folder_ / "err";
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            std::freopen(out.c_str(), "w", stdout);
+            std::freopen(err.c_str(), "w", stderr);
+            const int code = runner::RunCommandLine({mode, scenario}, std::cout, std::cerr);
+            std::cout.flush();
+            _exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        for (int i = 0; i < 500 && ReadAll(err).find("LATE") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_NE(ReadAll(err).find("NOT-JSON from the before hook"), std::string::npos) << mode;
+        EXPECT_NE(ReadAll(err).find("LATE from the send hook"), std::string::npos) << mode;
+        std::istringstream printed(ReadAll(out));
+        for (std::string line; std::getline(printed, line);) {
+            EXPECT_NE(line, "NOT-JSON from the before hook") << mode;
+            EXPECT_NE(line, "LATE from the send hook") << mode;
+        }
     }
 }
 
