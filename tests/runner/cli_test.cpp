@@ -112,14 +112,26 @@ TEST_F(CommandLine, NeitherAFolderNorAnEndlessFileIsAScenario)
 
 TEST_F(CommandLine, UsageMistakesExitWith64)
 {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"},
-          std::vector<std::string>{"--json", "--diagram"}}) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+        {{"--jsno"}, "--jsno"},
+        {{"a.json", "b.json"}, "b.json"},
+        {{"--json", "--diagram"}, "excludes"},
+        {{"--diagram", "--verbose"}, "excludes"},
+        {{"--print-default", "x.json"}, "excludes"},
+        {{"--print-default", "--virtual-time"}, "excludes"},
+        {{""}, "path is empty"},
+    };
+    for (const auto& [arguments, says] : mistakes) {
         const Outcome outcome = RunQuilletSim(arguments);
         EXPECT_EQ(outcome.code, runner::kExitUsage) << arguments.front();
-        EXPECT_FALSE(outcome.err.empty());
+        EXPECT_EQ(outcome.out, "") << arguments.front();
+        EXPECT_TRUE(outcome.err.starts_with("quillet-sim: ")) << outcome.err;
+        EXPECT_NE(outcome.err.find(says), std::string::npos) << outcome.err;
     }
-    EXPECT_EQ(RunQuilletSim({"--help"}).code, 0);
+    const Outcome help = RunQuilletSim({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("124 the run reached its time limit"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("docs/scenarios.md"), std::string::npos) << help.out;
 }
 
 TEST_F(CommandLine, PrintDefaultGivesTheBuiltInScenario)
