@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <system_error>
@@ -90,16 +92,25 @@ public:
         Expect(value_.is_boolean(), "true or false");
         return value_.get<bool>();
     }
+    // A number beyond the range is "too large" or "too small", also one that JSON can only
+    // carry as a floating-point number (1e20, or more digits than 64 bits hold).
     [[nodiscard]] std::int64_t Integer(std::int64_t least, std::int64_t most) const
     {
+        const std::string range = "an integer from " + std::to_string(least) + " to " + std::to_string(most);
+        if (value_.is_number_float() && value_.get<double>() > static_cast<double>(most)) {
+            Fail("too large: expected " + range);
+        }
+        if (value_.is_number_float() && value_.get<double>() < static_cast<double>(least)) {
+            Fail("too small: expected " + range);
+        }
         Expect(value_.is_number_integer(), "an integer");
         if (value_.is_number_unsigned() && value_.get<std::uint64_t>() > static_cast<std::uint64_t>(most)) {
-            Fail("expected at most " + std::to_string(most));
+            Fail("too large: expected " + range + ", found " + std::to_string(value_.get<std::uint64_t>()));
         }
         const auto number = value_.get<std::int64_t>();
         if (number < least || number > most) {
-            Fail("expected an integer from " + std::to_string(least) + " to " + std::to_string(most) +
-                 ", found " + std::to_string(number));
+            Fail((number < least ? "too small: expected " : "too large: expected ") + range + ", found " +
+                 std::to_string(number));
         }
         return number;
     }
@@ -458,6 +469,112 @@ std::string ParseProblem(const nlohmann::json::exception& error)
     return "not valid JSON: " + text;
 }
 
+// Where the nth key of the text stands (counted from 1, in the order a parser meets them),
+// as "line L, column C" with columns counted in characters. The text is valid JSON: a key is
+// a string followed by a colon.
+std::string KeyPlace(std::string_view text, std::size_t nth)
+{
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    std::size_t keys = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+        if (text[i] != '"') {
+            continue;
+        }
+        const std::size_t start = i;
+        for (++i; text[i] != '"'; ++i) {
+            i += text[i] == '\\' ? 1 : 0;
+        }
+        const auto next = text.find_first_not_of(" \t\r\n", i + 1);
+        if (next != std::string_view::npos && text[next] == ':' && ++keys == nth) {
+            const auto column =
+                std::count_if(text.begin() + static_cast<std::ptrdiff_t>(lineStart),
+                              text.begin() + static_cast<std::ptrdiff_t>(start) + 1,
+                              [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; });
+            return "line " + std::to_string(line) + ", column " + std::to_string(column);
+        }
+    }
+    return "an unknown place";
+}
+
+// Watches the parser for a key given twice in one object, which JSON parsers take silently
+// (the last one wins): a misspelt copy of a field would lose a value without a word.
+class RepeatedKeys {
+public:
+    bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed)
+    {
+        switch (event) {
+            case Json::parse_event_t::object_start:
+            case Json::parse_event_t::array_start:
+                objects_.push_back({event == Json::parse_event_t::object_start, ChildPointer(), {}, {}, 0});
+                break;
+            case Json::parse_event_t::key: Key(parsed.get<std::string>()); break;
+            case Json::parse_event_t::value:
+                if (!objects_.empty() && !objects_.back().isObject) {
+                    ++objects_.back().index;
+                }
+                break;
+            case Json::parse_event_t::object_end:
+            case Json::parse_event_t::array_end: objects_.pop_back(); break;
+        }
+        return true;
+    }
+
+    // Throws for the first key given twice.
+    void Check(std::string_view text, const std::string& source) const
+    {
+        if (repeated_) {
+            throw ScenarioError(source, repeated_->pointer,
+                                "given twice in one object, at " + KeyPlace(text, repeated_->first) +
+                                    " and at " + KeyPlace(text, repeated_->second) +
+                                    "; give each field once");
+        }
+    }
+
+private:
+    struct Open {
+        bool isObject = true;
+        std::string pointer;
+        std::map<std::string, std::size_t> keys;  // to the place each was first given, in keys
+        std::string key;                          // an object's latest key
+        std::size_t index = 0;                    // an array's next element
+    };
+    struct Repeated {
+        std::string pointer;
+        std::size_t first = 0;
+        std::size_t second = 0;
+    };
+
+    std::string ChildPointer()
+    {
+        if (objects_.empty()) {
+            return "";
+        }
+        Open& parent = objects_.back();
+        return parent.pointer + "/" +
+               (parent.isObject ? Escaped(parent.key) : std::to_string(parent.index++));
+    }
+
+    void Key(const std::string& key)
+    {
+        ++keys_;
+        Open& object = objects_.back();
+        object.key = key;
+        const auto [first, added] = object.keys.emplace(key, keys_);
+        if (!added && !repeated_) {
+            repeated_ = Repeated{object.pointer + "/" + Escaped(key), first->second, keys_};
+        }
+    }
+
+    std::vector<Open> objects_;
+    std::size_t keys_ = 0;
+    std::optional<Repeated> repeated_;
+};
+
 }  // namespace
 
 ScenarioError::ScenarioError(const std::string& source, const std::string& pointer,
@@ -471,11 +588,13 @@ ScenarioError::ScenarioError(const std::string& source, const std::string& point
 Scenario ParseScenario(const std::string& text, const std::string& source)
 {
     Json root;
+    RepeatedKeys repeated;
     try {
-        root = Json::parse(text);
+        root = Json::parse(text, std::ref(repeated));
     } catch (const nlohmann::json::exception& error) {
         throw ScenarioError(source, "", ParseProblem(error));
     }
+    repeated.Check(text, source);
     return Read(Place(root, "", source));
 }
 
