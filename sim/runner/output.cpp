@@ -58,8 +58,8 @@ void Output::Scenario(const runner::Scenario& scenario)
     if (!scenario.description.empty()) {
         out_ << sim::Printable(scenario.description) << "\n";
     }
-    out_ << "quillet.exe " << scenario.commandLine << (scenario.commandLine.empty() ? "" : " ") << "(" << time
-         << " time, hooks " << hooks << ")\n"
+    out_ << "quillet.exe " << sim::Printable(scenario.commandLine)
+         << (scenario.commandLine.empty() ? "" : " ") << "(" << time << " time, hooks " << hooks << ")\n"
          << std::endl;
 }
 

@@ -415,6 +415,11 @@ Scenario Read(const Place& root)
     scenario.stores = {StoreSetup{"070-1234-5678", true, true, {}}};
     fields.String("description", scenario.description);
     fields.String("commandLine", scenario.commandLine);
+    if (const auto nul = scenario.commandLine.find('\0'); nul != std::string::npos) {
+        fields.Find("commandLine")
+            ->Fail("a command line can't hold a NUL character (the first at byte " + std::to_string(nul) +
+                   "): the program would see only what stands before it");
+    }
     if (auto time = fields.Choice("time", {"virtual", "real"})) {
         scenario.realTime = *time == "real";
     }

@@ -126,6 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{R"({"front": {"bar": "own", "Bar": "x"}})", "/front/Bar", "unknown field"},
         BadScenario{R"({"a/b~c": 1})", "/a~1b~0c", "unknown field"},
         BadScenario{R"({"commandLine": 7})", "/commandLine", "expected a string, found number"},
+        BadScenario{R"({"commandLine": "/showmenu\u0000/touchleft"})", "/commandLine",
+                    "can't hold a NUL character (the first at byte 9)"},
         BadScenario{R"({"alreadyRunning": "yes"})", "/alreadyRunning", "expected true or false"},
         BadScenario{R"({"timeLimit": 1.5})", "/timeLimit", "expected an integer"},
         BadScenario{R"({"secondCopyAt": -5})", "/secondCopyAt", "too small: expected an integer from 0 to"},
