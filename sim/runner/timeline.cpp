@@ -194,7 +194,7 @@ void Timeline::Begin(Group group, const sim::TraceEvent& event)
     group_ = group;
     owners_.clear();
     chain_.clear();
-    posts_ = 0;
+    posts_.clear();
     bytes_ = 0;
     exeName_.clear();
     exeId_ = 0;
@@ -384,7 +384,7 @@ void Timeline::Press(const sim::TraceEvent& event)
         owners_.push_back(event.Number("process"));
         return;
     }
-    ++posts_;
+    posts_.emplace_back(MessageOf(event), Succeeded(event));
     if (MessageOf(event) == "WM_LBUTTONUP") {
         EndPress();
         group_ = Group::None;
@@ -399,11 +399,27 @@ void Timeline::EndPress()
     group_ = Group::None;
     const std::int64_t barOwner = owners_.size() > 1 ? owners_[1] : 0;
     const std::string owner = ProcessName(barOwner);
-    if (posts_ > 0) {
+    if (!posts_.empty()) {
         const std::string exe = ProcessExe(barOwner);
-        Emit("program", "press",
-             "presses the left soft key of " + owner + "'s soft-key bar (" + HandleText(bar_) + ")",
-             {exe == "tmail.exe" ? "messaging" : exe});
+        const std::string key =
+            "the left soft key of " + owner + "'s soft-key bar (" + HandleText(bar_) + ")";
+        std::string lost;
+        std::string posted;
+        for (const auto& [message, ok] : posts_) {
+            std::string& list = ok ? posted : lost;
+            list += (list.empty() ? "" : " and ") + message;
+        }
+        const Step step{exe == "tmail.exe" ? "messaging" : exe, !lost.empty()};
+        if (lost.empty()) {
+            Emit("program", "press", "presses " + key, step);
+        } else {
+            // The program does not look at what the posts answered, and goes on as after a click.
+            Emit("program", "press",
+                 "can't click " + key + ": " + lost + " can't be posted" +
+                     (posted.empty() ? "" : " (" + posted + " is)") +
+                     "; the program does not check, and goes on",
+                 step);
+        }
         return;
     }
     const std::int64_t windowOwner = owners_.empty() ? 0 : owners_[0];

@@ -122,7 +122,7 @@ private:
     std::int64_t exeId_ = 0;
     std::vector<ChainStep> chain_;
     sim::Handle bar_;
-    int posts_ = 0;
+    std::vector<std::pair<std::string, bool>> posts_;  // each message posted to the bar, and whether it was
     std::string path_;
     std::int64_t bytes_ = 0;
     Inspection inspection_;
