@@ -387,6 +387,10 @@ bool Phone::NextMessage(MSG& msg)
             throw RunStopped{RunStopped::Reason::WouldWaitForEver};
         }
         if (timeLimit_ && *next > *timeLimit_) {
+            // The run is stopped at its limit, not at the last thing that happened before it.
+            while (Now() < *timeLimit_) {
+                WaitTowards(*timeLimit_);
+            }
             throw RunStopped{RunStopped::Reason::TimeLimit};
         }
         WaitTowards(*next);

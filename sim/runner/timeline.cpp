@@ -71,6 +71,15 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
+std::string RegistryError(std::int64_t error)
+{
+    switch (error) {
+        case 2: return "there is no such key";
+        case 5: return "access is denied";
+        default: return "error " + std::to_string(error);
+    }
+}
+
 std::string FileError(std::int64_t error)
 {
     switch (error) {
@@ -193,6 +202,7 @@ void Timeline::Begin(Group group, const sim::TraceEvent& event)
 {
     group_ = group;
     owners_.clear();
+    pressed_ = {};
     chain_.clear();
     posts_.clear();
     bytes_ = 0;
@@ -381,6 +391,9 @@ void Timeline::EndComposeTest()
 void Timeline::Press(const sim::TraceEvent& event)
 {
     if (event.what == "GetWindowThreadProcessId") {
+        if (owners_.empty()) {
+            pressed_ = HandleIn(event, "window");
+        }
         owners_.push_back(event.Number("process"));
         return;
     }
@@ -422,10 +435,19 @@ void Timeline::EndPress()
         }
         return;
     }
+    // The program clicks only a bar whose owner is the window's, both known.
     const std::int64_t windowOwner = owners_.empty() ? 0 : owners_[0];
-    Emit("program", "press",
-         "presses nothing: the soft-key bar is " + owner + "'s, the window " + ProcessName(windowOwner) +
-             "'s");
+    const std::string bar = "the soft-key bar (" + HandleText(bar_) + ")";
+    std::string why = bar + " is " + owner + "'s, not " + ProcessName(windowOwner) +
+                      "'s like the window: a click would reach a program the user isn't looking at";
+    if (pressed_.value == 0) {
+        why = "no window is in front to own a soft-key bar";
+    } else if (windowOwner == 0) {
+        why = "the window (" + HandleText(pressed_) + ") is gone, so its owner can't be told";
+    } else if (barOwner == 0) {
+        why = bar + " is gone, so its owner can't be told";
+    }
+    Emit("program", "press", "presses nothing: " + why);
 }
 
 std::string Timeline::ProcessExe(std::int64_t id)
@@ -535,7 +557,7 @@ void Timeline::Registry(const sim::TraceEvent& event)
         if (status == 0) {
             return;
         }
-        const std::string why = FileError(status);
+        const std::string why = RegistryError(status);
         Emit("program", inTick_ ? "poll" : "request",
              inTick_ ? "polls Status15: the key can't be opened (" + why + "): counts as over"
                      : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing",
@@ -573,8 +595,9 @@ void Timeline::Launch(const sim::TraceEvent& event)
     const std::string file = sim::Utf8(event.Wide("file"));
     const std::string parameters = sim::Utf8(event.Wide("parameters"));
     const std::string name = HookName(file, parameters);
-    std::string text = (name.empty() ? "starts a program: " : "starts the " + name + " hook: ") + file +
-                       (parameters.empty() ? "" : " " + parameters);
+    // The program in quotes, so that where it ends and its parameters begin shows.
+    std::string text = (name.empty() ? "starts a program: " : "starts the " + name + " hook: ") +
+                       Quoted(file) + (parameters.empty() ? "" : " with parameters " + parameters);
     const bool started = Succeeded(event);
     if (!started) {
         text += " -> can't be started (" + FileError(event.Number("error")) + ")";

@@ -122,6 +122,7 @@ private:
     std::int64_t exeId_ = 0;
     std::vector<ChainStep> chain_;
     sim::Handle bar_;
+    sim::Handle pressed_;                              // the window whose bar is pressed
     std::vector<std::pair<std::string, bool>> posts_;  // each message posted to the bar, and whether it was
     std::string path_;
     std::int64_t bytes_ = 0;

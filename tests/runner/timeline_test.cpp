@@ -104,14 +104,15 @@ TEST_P(Traces, AreToldAsSteps)
 INSTANTIATE_TEST_SUITE_P(
     Timeline, Traces,
     testing::Values(
-        Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: /bin/x"}},
+        Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: \"/bin/x\""}},
         Case{"OneProgramForTwoEntries",
              {Launch(WTEXT("/bin/same"), WTEXT(""), 2)},
-             {"starts the \"send\"/\"after\" hook: /bin/same -> can't be started (there is no such file)"}},
+             {"starts the \"send\"/\"after\" hook: \"/bin/same\" -> can't be started (there is no such "
+              "file)"}},
         // A control character is matched as it is and shown as its picture, never raw.
         Case{"HookWithALoneCarriageReturn",
              {Launch(WTEXT("/bin/b"), WTEXT("x\ry"), 0)},
-             {"starts the \"before\" hook: /bin/b x\xE2\x90\x8Dy"}},
+             {"starts the \"before\" hook: \"/bin/b\" with parameters x\xE2\x90\x8Dy"}},
         // A hook that the ProfileFile names but the program didn't start is shown as such.
         Case{
             "NamedHookNotStarted",
