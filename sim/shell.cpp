@@ -171,8 +171,11 @@ void RunMessageLoop()
     const std::vector<Phone::Timer> timers = phone.timers;
     for (const Phone::Timer& timer : timers) {
         phone.Record("shell", "dispatches", {{"message", Name{"WM_TIMER"}}, {"id", Int(timer.id)}});
-        const MSG tick{timer.window, WM_TIMER, timer.id, 0, static_cast<DWORD>(phone.Now()), {}};
-        DispatchMessageW(&tick);
+        // The shell's own dispatch, not one of the program's calls.
+        const Window* window = phone.FindWindow(timer.window);
+        if (window != nullptr && !window->destroyed && window->proc != nullptr) {
+            window->proc(timer.window, WM_TIMER, timer.id, 0);
+        }
     }
     shell.inMessageLoop = false;
 }

@@ -41,6 +41,24 @@ HINSTANCE ProgramInstance()
     return reinterpret_cast<HINSTANCE>(&module);
 }
 
+// The hook entries as the program read them from its ProfileFile: what it starts its hooks from.
+HookValues ProgramHooks()
+{
+    HookValues hooks;
+    if (!AppState::profile) {
+        return hooks;
+    }
+    for (const auto& section : AppState::profile->Sections()) {
+        if (section.name != WTEXT("exec")) {
+            continue;
+        }
+        for (const auto& entry : section.entries) {
+            hooks.emplace(sim::Utf8(entry.key), sim::Utf8(entry.value));
+        }
+    }
+    return hooks;
+}
+
 // The platform hands the entry a command line it may write to.
 std::vector<WCHAR> CommandLineBuffer(const std::string& commandLine)
 {
@@ -111,6 +129,19 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline, bool& firstRuns)
     }
 }
 
+// A failure planned at a call the run never reached (or not often enough) changed nothing: say
+// so, so that a run that looks clean is not taken for one that went through the failure.
+void TellFailuresNotMet(const Scenario& scenario, Timeline& timeline)
+{
+    const Phone& phone = Phone::Get();
+    for (const Failure& failure : scenario.failures) {
+        const int made = phone.CallCount(failure.call);
+        if (failure.nth == 0 ? made == 0 : made < failure.nth) {
+            timeline.FailureNotMet(phone.Now(), failure.call, failure.nth, made);
+        }
+    }
+}
+
 // Ctrl-C, a kill, or a reader that went away (`| head`) stops the run where the program waits,
 // so that the run's folder is removed as the run unwinds; the signal is then taken for real.
 class StopOnSignals {
@@ -148,12 +179,13 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
 {
     ResetProgramState();
     const RunFolder folder;
-    const HookValues hooks = PrepareProfileFile(scenario, folder);
+    PrepareProfileFile(scenario, folder);
     SetUpPhone(scenario, folder);
 
     Output output(out, options, folder.Path().string());
     output.Scenario(scenario);
-    Timeline timeline(hooks, folder.Path().string(), [&output](const Line& line) { output.Print(line); });
+    Timeline timeline(ProgramHooks, folder.Path().string(),
+                      [&output](const Line& line) { output.Print(line); });
     Phone::Get().onRecord = [&](const sim::TraceEvent& event) {
         output.Raw(event);
         timeline.Feed(event);
@@ -162,6 +194,9 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     bool firstRuns = true;
     ScheduleSecondCopy(scenario, timeline, output, firstRuns);
     const int code = CallWinMain(scenario, timeline, firstRuns);
+    if (sim::StopSignal() == 0) {
+        TellFailuresNotMet(scenario, timeline);
+    }
     Phone::Get().onRecord = nullptr;
     Phone::Get().keepTrace = true;
     output.Finish();

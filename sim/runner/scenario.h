@@ -107,7 +107,12 @@ Scenario LoadScenario(const std::string& path);
 const std::string& DefaultScenarioText();
 Scenario DefaultScenario();
 
-// The calls whose failure the simulated phone can inject, by the names Failure::call takes.
+// The calls a scenario can make fail, by the names Failure::call takes: those the simulated
+// phone can fail that some path of the program makes.
 const std::vector<std::string>& InjectableCalls();
+
+// Calls the simulated phone can fail that no path of the program makes, so that a failure
+// planned there could never come to pass.
+const std::vector<std::string>& CallsNeverMade();
 
 }  // namespace runner

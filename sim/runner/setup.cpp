@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "config/profile.h"
 #include "sim/mapi/store.h"
 #include "sim/menu.h"
 #include "sim/messaging.h"
@@ -188,29 +187,11 @@ RunFolder::~RunFolder()
     std::filesystem::remove_all(path_, ignored);
 }
 
-HookValues PrepareProfileFile(const Scenario& scenario, const RunFolder& folder)
+void PrepareProfileFile(const Scenario& scenario, const RunFolder& folder)
 {
-    HookValues hooks;
-    Phone::Get().Reset();
-    if (scenario.profile.state == ProfileSetup::State::Absent) {
-        return hooks;
+    if (scenario.profile.state != ProfileSetup::State::Absent) {
+        WriteFile(folder.ProfileFile(), scenario.profile.content);
     }
-    WriteFile(folder.ProfileFile(), scenario.profile.content);
-    // A file the program can't read names no hook for this run.
-    if (scenario.profile.state == ProfileSetup::State::Unreadable) {
-        return hooks;
-    }
-    Phone::Get().moduleFileName = Wide(folder.Module().string());
-    const Profile profile(nullptr);
-    for (const auto& section : profile.Sections()) {
-        if (section.name != WTEXT("exec")) {
-            continue;
-        }
-        for (const auto& entry : section.entries) {
-            hooks.emplace(sim::Utf8(entry.key), sim::Utf8(entry.value));
-        }
-    }
-    return hooks;
 }
 
 void SetUpPhone(const Scenario& scenario, const RunFolder& folder)

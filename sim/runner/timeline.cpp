@@ -71,6 +71,16 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
+// Calls that make no step and end none: the message loop's hand-over, the last error, a stock
+// brush, and a conversion that went through (one that fails is told with the file it came from).
+bool IsPlumbing(const sim::TraceEvent& event)
+{
+    static const std::array<std::string, 5> plumbing = {"TranslateMessage", "DispatchMessageW",
+                                                        "GetLastError", "SetLastError", "GetStockObject"};
+    return std::find(plumbing.begin(), plumbing.end(), event.what) != plumbing.end() ||
+           (event.what == "MultiByteToWideChar" && event.Number("result") != 0);
+}
+
 std::string RegistryError(std::int64_t error)
 {
     switch (error) {
@@ -104,7 +114,7 @@ std::pair<std::string, std::string> SplitHook(const std::string& value)
 
 }  // namespace
 
-Timeline::Timeline(HookValues hooks, std::string folder, Sink sink)
+Timeline::Timeline(HookSource hooks, std::string folder, Sink sink)
     : hooks_(std::move(hooks)), folder_(std::move(folder)), sink_(std::move(sink))
 {
 }
@@ -127,6 +137,9 @@ std::string Timeline::Shown(const std::string& text) const
 void Timeline::Feed(const sim::TraceEvent& event)
 {
     now_ = event.time;
+    if (event.actor == "program" && IsPlumbing(event)) {
+        return;
+    }
     if (group_ != Group::None && event.actor == "program" && Continues(event)) {
         return;
     }
@@ -168,7 +181,8 @@ bool Timeline::Continues(const sim::TraceEvent& event)
             return false;
         case Group::ReadProfile:
         case Group::WriteProfile:
-            if (what == "ReadFile" || what == "WriteFile" || what == "CloseHandle") {
+            if (what == "ReadFile" || what == "WriteFile" || what == "CloseHandle" ||
+                what == "MultiByteToWideChar") {
                 File(event);
                 return true;
             }
@@ -247,6 +261,8 @@ void Timeline::Program(const sim::TraceEvent& event)
         Registry(event);
     } else if (what == "ShellExecuteExW") {
         Launch(event);
+    } else if (what == "GetModuleFileNameW" && event.Number("result") == 0) {
+        ModuleFileName(event);
     } else if (IsMessageStoreCall(what)) {
         Begin(Group::Inspection, event);
     }
@@ -323,6 +339,22 @@ void Timeline::Window(const sim::TraceEvent& event)
             Emit("program", "loop", "can't take the next message: GetMessageW fails", {"", true});
         }
     }
+}
+
+// The program's own file name is read twice: for its hidden window's title, then, once the
+// window is made, for the ProfileFile's path.
+void Timeline::ModuleFileName(const sim::TraceEvent& /*event*/)
+{
+    if (window_.value == 0) {
+        Emit("program", "window", "can't read its own file name: its hidden window goes without a title",
+             {"", true});
+        return;
+    }
+    profile_ = ProfileFile::NoPath;
+    Emit("program", "profile",
+         "can't read its own file name: no ProfileFile path can be made, so none is read or written in this "
+         "run",
+         {"", true});
 }
 
 void Timeline::Naming(const sim::TraceEvent& event)
@@ -472,6 +504,8 @@ void Timeline::OpenFile(const sim::TraceEvent& event)
     if (Succeeded(event)) {
         group_ = reading ? Group::ReadProfile : Group::WriteProfile;
         bytes_ = 0;
+        readFailed_ = false;
+        unconverted_ = 0;
         return;
     }
     const std::int64_t error = event.Number("error");
@@ -492,22 +526,39 @@ void Timeline::File(const sim::TraceEvent& event)
         EndFile();
         return;
     }
+    if (event.what == "MultiByteToWideChar") {
+        ++unconverted_;
+        return;
+    }
     if (!Succeeded(event)) {
-        bytes_ = -1;
-    } else if (bytes_ >= 0) {
+        readFailed_ = true;
+    } else if (!readFailed_) {
         bytes_ += event.Number("bytes");
     }
 }
 
+// A read that fails part way leaves the program the lines it had read whole; a write that
+// fails leaves the file as far as it got.
 void Timeline::EndFile()
 {
     const bool reading = group_ == Group::ReadProfile;
     group_ = Group::None;
-    profileRead_ = profileRead_ || (reading && bytes_ >= 0);
-    const std::string size = bytes_ < 0 ? "fails part way" : Plural(bytes_, "byte");
-    Emit("program", "profile",
-         (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ + ": " + size,
-         {"", bytes_ < 0});
+    if (reading) {
+        profile_ = readFailed_ ? ProfileFile::ReadInPart : ProfileFile::Read;
+    }
+    std::string text = (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ +
+                       ": " + Plural(bytes_, "byte");
+    if (readFailed_) {
+        text = reading ? "reads the ProfileFile " + path_ + ": a read fails after " + Plural(bytes_, "byte") +
+                             "; the program keeps the lines it had read whole"
+                       : "writes the default ProfileFile " + path_ + ": a write fails after " +
+                             Plural(bytes_, "byte") + ", and the file holds only those";
+    }
+    if (unconverted_ > 0) {
+        text += "; code page 932 can't convert " + Plural(unconverted_, "piece") +
+                " of it, whose bytes above 0x7F read as U+FFFD";
+    }
+    Emit("program", "profile", text, {"", readFailed_ || unconverted_ > 0});
 }
 
 void Timeline::Menu(const sim::TraceEvent& event)
@@ -613,10 +664,11 @@ void Timeline::Launch(const sim::TraceEvent& event)
 
 std::string Timeline::HookName(const std::string& file, const std::string& parameters) const
 {
+    const HookValues hooks = hooks_();
     std::string names;
     for (const char* key : {"before", "send", "after"}) {
-        const auto found = hooks_.find(key);
-        if (found != hooks_.end() && SplitHook(found->second) == std::make_pair(file, parameters)) {
+        const auto found = hooks.find(key);
+        if (found != hooks.end() && SplitHook(found->second) == std::make_pair(file, parameters)) {
             names += (names.empty() ? "" : "/") + Quoted(key);
         }
     }
@@ -626,16 +678,22 @@ std::string Timeline::HookName(const std::string& file, const std::string& param
 // Nothing was started where a hook could have been: say why, as the ProfileFile has it.
 void Timeline::ExplainNoHook()
 {
+    const HookValues hooks = hooks_();
     std::string key = "before";
     if (awaiting_ == Awaiting::SendOrAfter) {
-        key = outboxEmpty_ && hooks_.contains("send") ? "send" : "after";
+        key = outboxEmpty_ && hooks.contains("send") ? "send" : "after";
     }
     awaiting_ = Awaiting::Nothing;
-    const auto found = hooks_.find(key);
-    std::string why = "the ProfileFile has no " + Quoted(key) + " entry";
-    if (!profileRead_) {
+    const auto found = hooks.find(key);
+    std::string why = (profile_ == ProfileFile::ReadInPart
+                           ? "the lines of the ProfileFile read before its read failed have no "
+                           : "the ProfileFile has no ") +
+                      Quoted(key) + " entry";
+    if (profile_ == ProfileFile::NoPath) {
+        why = "no ProfileFile path could be made in this run";
+    } else if (profile_ == ProfileFile::NotRead) {
         why = "the ProfileFile could not be read in this run";
-    } else if (found != hooks_.end()) {
+    } else if (found != hooks.end()) {
         const std::string program = SplitHook(found->second).first;
         why = program.empty() ? "the " + Quoted(key) + " entry names no program"
                               : "though the " + Quoted(key) + " entry names " + Quoted(program);
@@ -755,6 +813,16 @@ void Timeline::SecondCopy(sim::Millis time, std::optional<int> code)
     } else {
         Emit("2nd copy", "second-copy", "starts and exits with code " + std::to_string(*code), {"", true});
     }
+}
+
+void Timeline::FailureNotMet(sim::Millis time, const std::string& call, int nth, int made)
+{
+    now_ = time;
+    Flush();
+    const std::string calls = made == 0 ? "no such call" : Plural(made, "such call");
+    Emit("runner", "failure-not-met",
+         "the planned failure of " + Quoted(call) + (nth == 0 ? "" : " at call " + std::to_string(nth)) +
+             " never came to pass: the run made " + calls);
 }
 
 void Timeline::Stopped(sim::Millis time, bool timeLimit)

@@ -169,6 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{R"({"phone": {"behaviour": "finished"}})", "/phone/behaviour", "\"neverFinishes\""},
         BadScenario{R"({"failures": [{"call": "SetTimerW"}]})", "/failures/0/call",
                     "can't make \"SetTimerW\" fail"},
+        BadScenario{R"({"failures": [{"call": "HrSetOneProp"}]})", "/failures/0/call",
+                    "the program never calls \"HrSetOneProp\""},
         BadScenario{R"({"failures": [{"nth": 1}]})", "/failures/0", "needs a \"call\""},
         BadScenario{R"({"failures": [{"call": "SetTimer", "nth": -2}]})", "/failures/0/nth", "from 0"},
         BadScenario{R"({"failures": [{"call": "SetTimer"}, {"call": "SetTimer", "nth": 2}]})", "/failures/1",

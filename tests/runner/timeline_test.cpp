@@ -19,7 +19,8 @@ std::vector<std::string> Tell(const std::vector<sim::TraceEvent>& trace)
     std::vector<std::string> texts;
     const runner::HookValues hooks = {
         {"before", "/bin/b|x\ry"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
-    Timeline timeline(hooks, "/tmp/run", [&](const Line& line) { texts.push_back(line.text); });
+    Timeline timeline([&] { return hooks; }, "/tmp/run",
+                      [&](const Line& line) { texts.push_back(line.text); });
     for (const auto& event : trace) {
         timeline.Feed(event);
     }
@@ -182,7 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Timeline, StepsKeepTheirTimeAndActor)
 {
     std::vector<Line> lines;
-    Timeline timeline({}, "", [&](const Line& line) { lines.push_back(line); });
+    Timeline timeline([] { return runner::HookValues(); }, "",
+                      [&](const Line& line) { lines.push_back(line); });
     timeline.Feed({1500, "phone", "send/receive over", {{"removed", WString(WTEXT("Status15"))}}, {}});
     timeline.Feed({1500,
                    "program",
