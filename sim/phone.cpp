@@ -188,6 +188,8 @@ const std::vector<std::string>& Phone::InjectableCalls()
         "Process32NextW",
         "ReadFile",
         "RegOpenKeyExW",
+        "RegQueryValueExW",
+        "RegSetValueExW",
         "RegisterClassW",
         "SetTimer",
         "ShellExecuteExW",

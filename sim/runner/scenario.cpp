@@ -354,9 +354,34 @@ std::vector<StoreSetup> ReadStores(const Place& place)
     return stores;
 }
 
+// {"dword": n}, {"string": text} or {"binary": base64}: one of them.
+RegistryValueSetup ReadRegistryValue(const Place& place)
+{
+    const Fields fields(place, {"dword", "string", "binary"});
+    if (place.Value().size() != 1) {
+        place.Fail(R"(give the value as one of "dword", "string" or "binary")");
+    }
+    RegistryValueSetup value;
+    if (auto dword = fields.Find("dword")) {
+        const auto number = static_cast<std::uint32_t>(dword->Integer(0, 0xFFFFFFFF));
+        value.bytes = {static_cast<char>(number), static_cast<char>(number >> 8U),
+                       static_cast<char>(number >> 16U), static_cast<char>(number >> 24U)};
+    } else if (auto text = fields.Find("string")) {
+        value.type = 1;
+        for (const WCHAR unit : sim::Utf16(text->String())) {
+            value.bytes += {static_cast<char>(unit), static_cast<char>(unit >> 8U)};
+        }
+        value.bytes += std::string(2, '\0');
+    } else {
+        value.type = 3;
+        value.bytes = Base64Bytes(*fields.Find("binary"));
+    }
+    return value;
+}
+
 PhoneSetup ReadPhone(const Place& place)
 {
-    const Fields fields(place, {"behaviour", "exchangeLength", "sendsMail"});
+    const Fields fields(place, {"behaviour", "exchangeLength", "sendsMail", "statusAtStart", "statusAtEnd"});
     PhoneSetup phone;
     if (auto behaviour = fields.Choice("behaviour", {"finishes", "neverFinishes", "keyAbsent"})) {
         phone.behaviour = *behaviour == "neverFinishes" ? PhoneSetup::Behaviour::NeverFinishes
@@ -365,6 +390,18 @@ PhoneSetup ReadPhone(const Place& place)
     }
     fields.Integer("exchangeLength", phone.exchangeLength, 0, kLongestRun);
     fields.Bool("sendsMail", phone.sendsMail);
+    if (auto start = fields.Find("statusAtStart")) {
+        if (phone.behaviour == PhoneSetup::Behaviour::KeyAbsent) {
+            start->Fail("without the key (\"keyAbsent\") there is no Status15 to start with");
+        }
+        phone.statusAtStart = ReadRegistryValue(*start);
+    }
+    if (auto end = fields.Find("statusAtEnd")) {
+        if (phone.behaviour != PhoneSetup::Behaviour::Finishes) {
+            end->Fail("only an exchange that finishes (\"finishes\") leaves a value at its end");
+        }
+        phone.statusAtEnd = ReadRegistryValue(*end);
+    }
     return phone;
 }
 

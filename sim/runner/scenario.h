@@ -44,11 +44,20 @@ struct ProfileSetup {
     std::string content;  // the bytes as the file holds them
 };
 
+// A registry value as a scenario gives it: its type (REG_DWORD, REG_SZ or REG_BINARY, as the
+// platform numbers them) and its bytes as the registry keeps them.
+struct RegistryValueSetup {
+    std::uint32_t type = 4;
+    std::string bytes;
+};
+
 struct PhoneSetup {
     enum class Behaviour { Finishes, NeverFinishes, KeyAbsent };
     Behaviour behaviour = Behaviour::Finishes;
     std::int64_t exchangeLength = 2000;
-    bool sendsMail = true;  // false: the exchange leaves the Outbox as it was
+    bool sendsMail = true;                            // false: the exchange leaves the Outbox as it was
+    std::optional<RegistryValueSetup> statusAtStart;  // Status15 before Quillet starts; none without
+    std::optional<RegistryValueSetup> statusAtEnd;    // left by an exchange that ends; removed without
 };
 
 struct Failure {

@@ -151,6 +151,11 @@ void ExchangeOver(bool sendsMail)
                         {{"messages", sim::Int(sent)}});
 }
 
+sim::RegistryValue RegistryValueOf(const RegistryValueSetup& value)
+{
+    return {value.type, std::vector<BYTE>(value.bytes.begin(), value.bytes.end())};
+}
+
 void SetUpPhoneService(const PhoneSetup& setup)
 {
     auto& service = Phone::Get().phoneService;
@@ -160,6 +165,13 @@ void SetUpPhoneService(const PhoneSetup& setup)
                                                                 : sim::PhoneService::Behaviour::Finishes;
     service.exchangeLength = setup.exchangeLength;
     service.onExchangeOver = [sends = setup.sendsMail] { ExchangeOver(sends); };
+    if (setup.statusAtEnd) {
+        service.leftAtEnd = RegistryValueOf(*setup.statusAtEnd);
+    }
+    if (setup.statusAtStart) {
+        Phone::Get().registry[sim::kPhoneStatusKey][sim::kStatusValue] =
+            RegistryValueOf(*setup.statusAtStart);
+    }
 }
 
 UINT_PTR MenuChoice(const std::string& menu)

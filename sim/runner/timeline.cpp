@@ -71,6 +71,39 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
+constexpr std::int64_t kErrorNotFound = 2;
+constexpr std::int64_t kErrorMoreData = 234;
+constexpr std::int64_t kRegDword = 4;
+
+// A registry value as the trace gives it (its type and bytes): "REG_DWORD 0x00000001",
+// "REG_SZ "1"", "REG_BINARY 01 00 00 00".
+std::string ValueText(const sim::TraceEvent& event)
+{
+    const auto* data = event.Get<sim::Bytes>("data");
+    const std::vector<std::uint8_t> bytes = data != nullptr ? data->bytes : std::vector<std::uint8_t>{};
+    const std::int64_t type = event.Number("type");
+    if (type == kRegDword && bytes.size() == 4) {
+        return "REG_DWORD " +
+               CodeText(bytes[0] | (bytes[1] << 8U) | (bytes[2] << 16U) | (std::uint32_t{bytes[3]} << 24U));
+    }
+    if (type == sim::kRegString) {
+        WString text;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            text += static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8U));
+        }
+        return "REG_SZ " + Quoted(sim::Utf8(WStringView(text).substr(0, text.find(WCHAR{0}))));
+    }
+    std::string hex;
+    for (const std::uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, " %02X", byte);
+        hex += pair;
+    }
+    const std::string name =
+        type == sim::kRegBinary ? "REG_BINARY" : "a value of type " + std::to_string(type);
+    return bytes.empty() ? name + " of no bytes" : name + hex;
+}
+
 // Calls that make no step and end none: the message loop's hand-over, the last error, a stock
 // brush, and a conversion that went through (one that fails is told with the file it came from).
 bool IsPlumbing(const sim::TraceEvent& event)
@@ -293,7 +326,10 @@ void Timeline::Party(const sim::TraceEvent& event)
              "send/receive starts, " +
                  (event.Has("ms") ? "for " + std::to_string(event.Number("ms")) + " ms" : "and never ends"));
     } else if (what == "send/receive over") {
-        Emit(actor, "exchange", "send/receive over: " + sim::Utf8(event.Wide("removed")) + " removed");
+        Emit(actor, "exchange",
+             event.Has("removed")
+                 ? "send/receive over: " + sim::Utf8(event.Wide("removed")) + " removed"
+                 : "send/receive over: " + sim::Utf8(event.Wide("name")) + " left as " + ValueText(event));
     } else if (what == "Outbox sent") {
         Emit(actor, "exchange", "sends " + Plural(event.Number("messages"), "message") + " from " + outbox,
              {"store"});
@@ -614,22 +650,16 @@ void Timeline::Registry(const sim::TraceEvent& event)
                      : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing",
              {"phone", true});
     } else if (what == "RegSetValueExW") {
-        const std::string value = event.Has("value") ? std::to_string(event.Number("value"))
-                                                     : Plural(event.Number("bytes"), "byte");
-        Emit(
-            "program", "request",
-            "writes " + sim::Utf8(event.Wide("name")) + " = " + value + ": asks the phone for a send/receive",
-            {"phone", status != 0});
+        const std::string value = sim::Utf8(event.Wide("name")) + " = " +
+                                  (event.Has("value") ? std::to_string(event.Number("value"))
+                                                      : Plural(event.Number("bytes"), "byte"));
+        Emit("program", "request",
+             status == 0 ? "writes " + value + ": asks the phone for a send/receive"
+                         : "can't write " + value + " (" + RegistryError(status) +
+                               "): the phone is not asked for a send/receive; the program does not check",
+             {"phone", status != 0});
     } else if (what == "RegQueryValueExW") {
-        if (!event.Has("value")) {
-            Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
-        } else if (event.Number("value") == -1) {
-            Emit("program", "poll", "polls Status15: -1, counts as over", {"phone"});
-        } else {
-            Emit("program", "poll",
-                 "polls Status15: " + std::to_string(event.Number("value")) + ", the exchange goes on",
-                 {"phone"});
-        }
+        Poll(event);
     } else if (what == "SetTimer") {
         if (status == 0) {
             Emit("program", "timer", "can't start the poll timer", {"", true});
@@ -637,6 +667,34 @@ void Timeline::Registry(const sim::TraceEvent& event)
             Emit("program", "timer",
                  "starts polling Status15 every " + std::to_string(event.Number("ms")) + " ms");
         }
+    }
+}
+
+// What the program concludes from a poll: a value that can't be read counts as -1, and -1,
+// however it came, as the value gone.
+void Timeline::Poll(const sim::TraceEvent& event)
+{
+    const std::int64_t status = event.Number("result");
+    const std::string value = event.Has("type") ? ValueText(event) : std::string();
+    const std::string over = ", taken for the value gone: the exchange is over";
+    if (status == kErrorNotFound) {
+        Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
+    } else if (status == kErrorMoreData) {
+        Emit("program", "poll",
+             "polls Status15: " + value + " doesn't fit the program's 4-byte read, which leaves -1" + over,
+             {"phone"});
+    } else if (status != 0) {
+        Emit(
+            "program", "poll",
+            "polls Status15: the value can't be read (" + RegistryError(status) + "), which leaves -1" + over,
+            {"phone", true});
+    } else {
+        const std::int64_t read = event.Number("read", -1);
+        const auto* data = event.Get<sim::Bytes>("data");
+        const bool plain = event.Number("type") == kRegDword && data != nullptr && data->bytes.size() == 4;
+        const std::string shown = plain ? std::to_string(read) : value + ", read as " + std::to_string(read);
+        Emit("program", "poll", "polls Status15: " + shown + (read == -1 ? over : ", the exchange goes on"),
+             {"phone"});
     }
 }
 

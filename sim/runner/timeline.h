@@ -107,6 +107,7 @@ private:
     void Menu(const sim::TraceEvent& event);
     void Post(const sim::TraceEvent& event);
     void Registry(const sim::TraceEvent& event);
+    void Poll(const sim::TraceEvent& event);
     void Launch(const sim::TraceEvent& event);
     void ExplainNoHook();
     [[nodiscard]] std::string HookName(const std::string& file, const std::string& parameters) const;
