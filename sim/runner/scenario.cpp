@@ -204,31 +204,45 @@ FrontSetup::Bar BarOf(const std::string& name)
     return name == "none" ? FrontSetup::Bar::None : FrontSetup::Bar::Own;
 }
 
+// The Messaging program acts on what the scenario says its window is, never on a reading of
+// the classes given: with a chain of its own, the scenario says which it is.
 FrontSetup ReadFront(const Place& place)
 {
-    const Fields fields(place, {"program", "window", "inFront", "bar", "barOwner", "draftDelay"});
+    const Fields fields(place, {"program", "window", "windowIs", "inFront", "bar", "barOwner", "draftDelay"});
     FrontSetup front;
     fields.String("program", front.program);
-    if (auto window = fields.Find("window")) {
-        if (window->Value().is_array()) {
-            front.chain = Strings(*window);
-            front.window.clear();
-            if (front.chain.empty()) {
-                window->Fail("expected at least one window class");
-            }
-        } else {
-            window->Expect(window->Value().is_string(),
-                           R"("compose", "other" or an array of window classes)");
-            front.window = window->Choice({"compose", "other"});
+    const auto window = fields.Find("window");
+    const auto windowIs = fields.Find("windowIs");
+    if (window && window->Value().is_array()) {
+        front.chain = Strings(*window);
+        if (front.chain.empty()) {
+            window->Fail("expected at least one window class");
         }
+    } else if (window) {
+        window->Expect(window->Value().is_string(), R"("compose", "other" or an array of window classes)");
+        front.window = window->Choice({"compose", "other"});
     }
-    if (!front.IsMessaging() && front.chain.empty()) {
+    if (!front.IsMessaging()) {
         // Another program's window: its class chain is its own, never Messaging's names.
-        if (fields.Find("window")) {
-            fields.Find("window")->Fail("another program's window is given as an array of window classes");
+        if (window && front.chain.empty()) {
+            window->Fail("another program's window is given as an array of window classes");
         }
-        front.chain = {"Main"};
+        if (windowIs) {
+            windowIs->Fail(R"(only the Messaging program's window is "compose" or "other")");
+        }
         front.window.clear();
+        if (front.chain.empty()) {
+            front.chain = {"Main"};
+        }
+    } else if (!front.chain.empty()) {
+        if (!windowIs) {
+            window->Fail(
+                R"(the Messaging program's window given as an array needs "windowIs": "compose" or "other", to say what it is)");
+        }
+        front.window = windowIs->Choice({"compose", "other"});
+    } else if (windowIs) {
+        windowIs->Fail(
+            R"("windowIs" goes with a window given as an array; "window" already says what it is)");
     }
     fields.Bool("inFront", front.inFront);
     if (auto bar = fields.Choice("bar", {"own", "foreign", "none"})) {

@@ -26,9 +26,11 @@ struct StoreSetup {
 struct FrontSetup {
     enum class Bar { Own, Foreign, None };
     std::string program = "tmail.exe";
-    // "compose" or "other" for the Messaging program's own windows; otherwise the chain of
-    // first children, top-level window first.
+    // For the Messaging program, what its window in front is: "compose" (a click on its left
+    // soft key sends the draft) or "other"; empty for another program.
     std::string window = "compose";
+    // The window's chain of first children, top-level window first, when the scenario gives it;
+    // empty for the Messaging program's own compose window or message list.
     std::vector<std::string> chain;
     bool inFront = true;
     Bar bar = Bar::Own;

@@ -101,10 +101,10 @@ void StartMessagingProgram(const FrontSetup& front)
         messaging.account = account->Text(PR_DISPLAY_NAME_W);
     }
     if (!front.chain.empty()) {
-        // A window of the scenario's own making takes the place of the compose window; it
-        // holds the draft, so a press on the bar while it is in front sends it.
+        // A window of the scenario's own making takes the place of Messaging's own; it is what
+        // the scenario says it is, so only as the compose window does it hold a draft to send.
         messaging.window = AddChain(front.chain, messaging.processId);
-        messaging.draftPending = true;
+        messaging.draftPending = front.window == "compose";
         if (front.inFront) {
             Phone::Get().foreground = messaging.window;
         }
