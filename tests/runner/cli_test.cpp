@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,8 +209,8 @@ TEST_F(CommandLine, StartedHooksPrintBesideTheOutputNeverIntoIt)
         const pid_t child = fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
-            std::freopen(out.c_str(), "w", stdout);
-            std::freopen(err.c_str(), "w", stderr);
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
             const int code = runner::RunCommandLine({mode, scenario}, std::cout, std::cerr);
             std::cout.flush();
             _exit(code);

@@ -19,7 +19,7 @@ std::vector<std::string> Tell(const std::vector<sim::TraceEvent>& trace)
     std::vector<std::string> texts;
     const runner::HookValues hooks = {
         {"before", "/bin/b|x\ry"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
-    Timeline timeline([&] { return hooks; }, "/tmp/run",
+    Timeline timeline([&hooks] { return runner::HookValues(hooks); }, "/tmp/run",
                       [&](const Line& line) { texts.push_back(line.text); });
     for (const auto& event : trace) {
         timeline.Feed(event);
