@@ -295,7 +295,7 @@ void Timeline::Program(const sim::TraceEvent& event)
     } else if (what == "ShellExecuteExW") {
         Launch(event);
     } else if (what == "GetModuleFileNameW" && event.Number("result") == 0) {
-        ModuleFileName(event);
+        ModuleFileNameUnread();
     } else if (IsMessageStoreCall(what)) {
         Begin(Group::Inspection, event);
     }
@@ -379,7 +379,7 @@ void Timeline::Window(const sim::TraceEvent& event)
 
 // The program's own file name is read twice: for its hidden window's title, then, once the
 // window is made, for the ProfileFile's path.
-void Timeline::ModuleFileName(const sim::TraceEvent& /*event*/)
+void Timeline::ModuleFileNameUnread()
 {
     if (window_.value == 0) {
         Emit("program", "window", "can't read its own file name: its hidden window goes without a title",

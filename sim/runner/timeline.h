@@ -102,7 +102,7 @@ private:
 
     void Mutex(const sim::TraceEvent& event);
     void Window(const sim::TraceEvent& event);
-    void ModuleFileName(const sim::TraceEvent& event);
+    void ModuleFileNameUnread();
     void OpenFile(const sim::TraceEvent& event);
     void Menu(const sim::TraceEvent& event);
     void Post(const sim::TraceEvent& event);
