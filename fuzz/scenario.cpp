@@ -64,10 +64,10 @@ void CheckScenario(const Scenario& scenario)
           InRun(scenario.phone.exchangeLength));
     Check(scenario.menu == "send" || scenario.menu == "outbox" || scenario.menu == "dismiss");
     const auto& front = scenario.front;
-    if (front.chain.empty()) {
-        Check(front.IsMessaging() && (front.window == "compose" || front.window == "other"));
+    if (front.IsMessaging()) {
+        Check(front.window == "compose" || front.window == "other");
     } else {
-        Check(front.window.empty());
+        Check(front.window.empty() && !front.chain.empty());
     }
     for (const auto& store : scenario.stores) {
         Check(store.hasOutbox || store.outbox.empty());

@@ -1,7 +1,7 @@
 // Code page 932 on the simulated phone: Shift-JIS as Windows defines it, which glibc's iconv
-// knows as "CP932" (its 0x5C and 0x7E are the backslash and the tilde, as on Windows). The
-// conversion changes nothing on the phone, so it leaves no line in the trace; it can be made to
-// fail, as it does on a phone without the code page.
+// knows as "CP932" (its 0x5C and 0x7E are the backslash and the tilde, as on Windows). Each
+// conversion is in the trace, as every platform call is; it can be made to fail, as it does on
+// a phone without the code page.
 #include <iconv.h>
 
 #include <cstring>
@@ -89,8 +89,9 @@ private:
 
 }  // namespace
 
-int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR multiByte, int multiByteCount, LPWSTR wide,
-                        int wideCount)
+namespace {
+
+int Convert(UINT codePage, LPCSTR multiByte, int multiByteCount, LPWSTR wide, int wideCount)
 {
     auto& phone = sim::Phone::Get();
     thread_local Cp932Converter converter;
@@ -113,4 +114,19 @@ int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR multiByte, int mu
     }
     text.copy(wide, text.size());
     return static_cast<int>(text.size());
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteCount, LPWSTR wide,
+                        int wideCount)
+{
+    const int made = Convert(codePage, multiByte, multiByteCount, wide, wideCount);
+    sim::Phone::Get().Record("program", "MultiByteToWideChar",
+                             {{"codePage", sim::Int(codePage)},
+                              {"flags", sim::Int(flags)},
+                              {"bytes", sim::Int(multiByteCount)},
+                              {"room", sim::Int(wideCount)}},
+                             {{"result", sim::Int(made)}});
+    return made;
 }

@@ -188,6 +188,8 @@ const std::vector<std::string>& Phone::InjectableCalls()
         "Process32NextW",
         "ReadFile",
         "RegOpenKeyExW",
+        "RegQueryValueExW",
+        "RegSetValueExW",
         "RegisterClassW",
         "SetTimer",
         "ShellExecuteExW",
@@ -387,6 +389,10 @@ bool Phone::NextMessage(MSG& msg)
             throw RunStopped{RunStopped::Reason::WouldWaitForEver};
         }
         if (timeLimit_ && *next > *timeLimit_) {
+            // The run is stopped at its limit, not at the last thing that happened before it.
+            while (Now() < *timeLimit_) {
+                WaitTowards(*timeLimit_);
+            }
             throw RunStopped{RunStopped::Reason::TimeLimit};
         }
         WaitTowards(*next);

@@ -94,6 +94,10 @@ struct RegistryValue {
     std::vector<BYTE> data;
 };
 
+// Registry value types besides REG_DWORD, as the platform numbers them.
+constexpr DWORD kRegString = 1;  // REG_SZ: UTF-16 text and its terminator
+constexpr DWORD kRegBinary = 3;  // REG_BINARY
+
 // The phone's own software, which owns Status15.
 struct PhoneService {
     enum class Behaviour {
@@ -103,6 +107,8 @@ struct PhoneService {
     };
     Behaviour behaviour = Behaviour::Finishes;
     Millis exchangeLength = 2000;
+    // What an exchange leaves in Status15 when it ends; without it the value is removed.
+    std::optional<RegistryValue> leftAtEnd;
     // Run when an exchange is over, just before the value is removed (the message store uses
     // it to send what waits in the Outbox).
     std::function<void()> onExchangeOver;

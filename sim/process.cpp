@@ -86,12 +86,16 @@ SystemLock LockSystemWide(const WString& name)
 
 DWORD GetLastError()
 {
-    return Phone::Get().lastError;
+    auto& phone = Phone::Get();
+    phone.Record("program", "GetLastError", {}, {{"result", sim::Int(phone.lastError)}});
+    return phone.lastError;
 }
 
 void SetLastError(DWORD error)
 {
-    Phone::Get().lastError = error;
+    auto& phone = Phone::Get();
+    phone.Record("program", "SetLastError", {{"error", sim::Int(error)}});
+    phone.lastError = error;
 }
 
 BOOL CloseHandle(HANDLE object)

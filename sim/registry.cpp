@@ -10,6 +10,8 @@ using sim::Phone;
 
 namespace {
 
+constexpr LONG kErrorMoreData = 234;
+
 struct OpenKey {
     WString path;
 };
@@ -45,8 +47,17 @@ void StartExchange()
         if (device.phoneService.onExchangeOver) {
             device.phoneService.onExchangeOver();
         }
-        device.registry[sim::kPhoneStatusKey].erase(sim::kStatusValue);
-        device.Record("phone", "send/receive over", {{"removed", sim::kStatusValue}});
+        auto& values = device.registry[sim::kPhoneStatusKey];
+        const auto& left = device.phoneService.leftAtEnd;
+        if (!left) {
+            values.erase(sim::kStatusValue);
+            device.Record("phone", "send/receive over", {{"removed", sim::kStatusValue}});
+            return;
+        }
+        values[sim::kStatusValue] = *left;
+        device.Record(
+            "phone", "send/receive over",
+            {{"name", sim::kStatusValue}, {"type", sim::Int(left->type)}, {"data", sim::Bytes{left->data}}});
     });
 }
 
@@ -87,13 +98,18 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
     if (type == REG_DWORD && dataSize == 4) {
         std::memcpy(&number.emplace(), data, 4);
     }
-    const LONG status = open == nullptr ? LONG{ERROR_INVALID_HANDLE} : LONG{ERROR_SUCCESS};
+    LONG status = ERROR_SUCCESS;
+    if (open == nullptr) {
+        status = ERROR_INVALID_HANDLE;
+    } else if (phone.ShouldFail("RegSetValueExW")) {
+        status = ERROR_ACCESS_DENIED;
+    }
     sim::Fields given = {{"name", name}, {"type", sim::Int(type)}, {"bytes", sim::Int(dataSize)}};
     if (number) {
         given.push_back({"value", sim::Int(*number)});
     }
     phone.Record("program", "RegSetValueExW", std::move(given), {{"result", sim::Int(status)}});
-    if (open == nullptr) {
+    if (status != ERROR_SUCCESS) {
         return status;
     }
     phone.registry[open->path][name] = {type, std::vector<BYTE>(data, data + dataSize)};
@@ -103,35 +119,46 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type,
     return status;
 }
 
+// Recorded with the value as it is kept (its type and bytes) and the first four bytes of the
+// caller's buffer after the call, which is what a caller reading a DWORD takes from it.
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize)
 {
     auto& phone = Phone::Get();
     const OpenKey* open = Find(key);
     const WString name = valueName;
+    const DWORD room = dataSize != nullptr ? *dataSize : 0;
     LONG status = ERROR_INVALID_HANDLE;
-    std::optional<std::int32_t> shown;
+    const sim::RegistryValue* value = nullptr;
     if (open != nullptr) {
         const auto& values = phone.registry[open->path];
         const auto found = values.find(name);
-        if (found == values.end()) {
+        value = found != values.end() ? &found->second : nullptr;
+        if (phone.ShouldFail("RegQueryValueExW")) {
+            status = ERROR_ACCESS_DENIED;
+        } else if (value == nullptr) {
             status = ERROR_FILE_NOT_FOUND;
-        } else if (found->second.data.size() > *dataSize) {
-            status = 234;  // ERROR_MORE_DATA
-            *dataSize = static_cast<DWORD>(found->second.data.size());
+        } else if (value->data.size() > room) {
+            status = kErrorMoreData;
+            *dataSize = static_cast<DWORD>(value->data.size());
         } else {
-            std::copy(found->second.data.begin(), found->second.data.end(), data);
-            *dataSize = static_cast<DWORD>(found->second.data.size());
+            std::copy(value->data.begin(), value->data.end(), data);
+            *dataSize = static_cast<DWORD>(value->data.size());
             if (type != nullptr) {
-                *type = found->second.type;
+                *type = value->type;
             }
             status = ERROR_SUCCESS;
-            std::memcpy(&shown.emplace(0), data, std::min<std::size_t>(4, found->second.data.size()));
         }
     }
     sim::Fields result = {{"result", sim::Int(status)}};
-    if (shown) {
-        result.push_back({"value", sim::Int(*shown)});
+    if (value != nullptr) {
+        result.push_back({"type", sim::Int(value->type)});
+        result.push_back({"data", sim::Bytes{value->data}});
+    }
+    if (data != nullptr && room >= 4) {
+        std::int32_t read = 0;
+        std::memcpy(&read, data, 4);
+        result.push_back({"read", sim::Int(read)});
     }
     phone.Record("program", "RegQueryValueExW", {{"name", name}}, std::move(result));
     return status;

@@ -1,6 +1,8 @@
 // The shell of the simulated phone. Every start is recorded; a real start goes straight to
 // execvp through a double fork, so no shell interprets the text, the started program is never
-// waited for, and it is reparented away from us so that no zombie stays behind.
+// waited for, and it is reparented away from us so that no zombie stays behind. What it prints
+// goes to our stderr, never our stdout: a reader of our output (one JSON object per line, a
+// diagram) gets our lines alone, however late the program prints.
 #include "sim/shell.h"
 
 #include <fcntl.h>
@@ -66,6 +68,7 @@ void WriteErrno(int pipe, int error)
         if (nullInput >= 0) {
             ::dup2(nullInput, STDIN_FILENO);
         }
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
         ::execvp(argv[0], argv);
         WriteErrno(reportPipe, errno);
         ::_exit(127);
@@ -168,8 +171,11 @@ void RunMessageLoop()
     const std::vector<Phone::Timer> timers = phone.timers;
     for (const Phone::Timer& timer : timers) {
         phone.Record("shell", "dispatches", {{"message", Name{"WM_TIMER"}}, {"id", Int(timer.id)}});
-        const MSG tick{timer.window, WM_TIMER, timer.id, 0, static_cast<DWORD>(phone.Now()), {}};
-        DispatchMessageW(&tick);
+        // The shell's own dispatch, not one of the program's calls.
+        const Window* window = phone.FindWindow(timer.window);
+        if (window != nullptr && !window->destroyed && window->proc != nullptr) {
+            window->proc(timer.window, WM_TIMER, timer.id, 0);
+        }
     }
     shell.inMessageLoop = false;
 }

@@ -33,7 +33,7 @@ struct Launch {
 
 struct ShellState {
     // false: starts are only recorded; true: the program really starts, with no shell in
-    // between, and is neither waited for nor left behind as a zombie.
+    // between, and is neither waited for nor left behind as a zombie; its stdout is our stderr.
     bool reallyStart = false;
     // Every call, in order.
     std::vector<Launch> launches;

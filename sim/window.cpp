@@ -44,8 +44,11 @@ LRESULT Send(sim::Window& window, UINT message, WPARAM wParam, LPARAM lParam)
 HGDIOBJ GetStockObject(int object)
 {
     // Stock objects are small fixed values; nothing owns them.
-    return reinterpret_cast<HGDIOBJ>(
+    auto* stock = reinterpret_cast<HGDIOBJ>(
         static_cast<std::uintptr_t>(0x8000 + object));  // NOLINT(performance-no-int-to-ptr)
+    Phone::Get().Record("program", "GetStockObject", {{"object", Int(object)}},
+                        {{"result", HandleOf(stock)}});
+    return stock;
 }
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass)
@@ -227,14 +230,20 @@ BOOL GetMessageW(LPMSG msg, HWND /*window*/, UINT /*filterMin*/, UINT /*filterMa
     return more ? TRUE : FALSE;
 }
 
-BOOL TranslateMessage(const MSG* /*msg*/)
+BOOL TranslateMessage(const MSG* msg)
 {
+    Phone::Get().Record("program", "TranslateMessage", {{"message", sim::Name{MessageName(msg->message)}}},
+                        {{"result", false}});
     return FALSE;
 }
 
+// Recorded before the window procedure runs, so that the calls it makes come after it.
 LRESULT DispatchMessageW(const MSG* msg)
 {
     sim::Window* window = LiveWindow(msg->hwnd);
+    Phone::Get().Record("program", "DispatchMessageW",
+                        {{"window", HandleOf(msg->hwnd)}, {"message", sim::Name{MessageName(msg->message)}}},
+                        {{"delivered", window != nullptr}});
     return window != nullptr ? Send(*window, msg->message, msg->wParam, msg->lParam) : 0;
 }
 

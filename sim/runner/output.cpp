@@ -1,5 +1,6 @@
 #include "sim/runner/output.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -26,10 +27,10 @@ std::string WithoutFolder(std::string text, const std::string& folder)
 
 }  // namespace
 
-std::string Seconds(sim::Millis time)
+std::string Seconds(sim::Millis time, int width)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%7.3f s", static_cast<double>(time) / 1000.0);
+    std::snprintf(text, sizeof text, "%*.3f s", width, static_cast<double>(time) / 1000.0);
     return text;
 }
 
@@ -42,6 +43,9 @@ void Output::Scenario(const runner::Scenario& scenario)
 {
     const std::string time = scenario.realTime ? "real" : "virtual";
     const std::string hooks = scenario.startHooks ? "started" : "recorded";
+    // A stop at the limit may come a moment past it in real time: a second more keeps the column.
+    const std::string longest = std::to_string(scenario.timeLimit / 1000 + 1);
+    secondsWidth_ = std::max(kSecondsWidth, static_cast<int>(longest.size()) + 4);
     if (options_.diagram) {
         description_ = sim::Printable(scenario.description);
         return;
@@ -58,8 +62,8 @@ void Output::Scenario(const runner::Scenario& scenario)
     if (!scenario.description.empty()) {
         out_ << sim::Printable(scenario.description) << "\n";
     }
-    out_ << "quillet.exe " << scenario.commandLine << (scenario.commandLine.empty() ? "" : " ") << "(" << time
-         << " time, hooks " << hooks << ")\n"
+    out_ << "quillet.exe " << sim::Printable(scenario.commandLine)
+         << (scenario.commandLine.empty() ? "" : " ") << "(" << time << " time, hooks " << hooks << ")\n"
          << std::endl;
 }
 
@@ -75,7 +79,7 @@ void Output::Print(const Line& line)
         out_ << object.dump() << std::endl;
         return;
     }
-    out_ << Seconds(line.time) << "  " << Padded(line.actor) << line.text << std::endl;
+    out_ << Seconds(line.time, secondsWidth_) << "  " << Padded(line.actor) << line.text << std::endl;
 }
 
 void Output::Finish()
@@ -100,7 +104,7 @@ void Output::Raw(const sim::TraceEvent& event)
         out_ << object.dump() << std::endl;
         return;
     }
-    out_ << Seconds(event.time) << "  " << Padded(event.actor) << "  . " << event.what
+    out_ << Seconds(event.time, secondsWidth_) << "  " << Padded(event.actor) << "  . " << event.what
          << (detail.empty() ? "" : " " + detail) << std::endl;
 }
 

@@ -13,6 +13,9 @@
 
 namespace runner {
 
+// The time column's width, in characters before " s", for runs shorter than 1000 s.
+constexpr int kSecondsWidth = 7;
+
 class Output {
 public:
     Output(std::ostream& out, const RunOptions& options, std::string folder);
@@ -30,11 +33,12 @@ private:
     std::ostream& out_;
     RunOptions options_;
     std::string folder_;
+    int secondsWidth_ = kSecondsWidth;  // wide enough for every time up to the run's limit
     std::string description_;
     Diagram diagram_;
 };
 
-// "  2.500 s" for 2500 ms.
-std::string Seconds(sim::Millis time);
+// "  2.500 s" for 2500 ms: right-aligned in width characters before the unit.
+std::string Seconds(sim::Millis time, int width = kSecondsWidth);
 
 }  // namespace runner

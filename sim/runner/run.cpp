@@ -41,6 +41,24 @@ HINSTANCE ProgramInstance()
     return reinterpret_cast<HINSTANCE>(&module);
 }
 
+// The hook entries as the program read them from its ProfileFile: what it starts its hooks from.
+HookValues ProgramHooks()
+{
+    HookValues hooks;
+    if (!AppState::profile) {
+        return hooks;
+    }
+    for (const auto& section : AppState::profile->Sections()) {
+        if (section.name != WTEXT("exec")) {
+            continue;
+        }
+        for (const auto& entry : section.entries) {
+            hooks.emplace(sim::Utf8(entry.key), sim::Utf8(entry.value));
+        }
+    }
+    return hooks;
+}
+
 // The platform hands the entry a command line it may write to.
 std::vector<WCHAR> CommandLineBuffer(const std::string& commandLine)
 {
@@ -111,6 +129,19 @@ int CallWinMain(const Scenario& scenario, Timeline& timeline, bool& firstRuns)
     }
 }
 
+// A failure planned at a call the run never reached (or not often enough) changed nothing: say
+// so, so that a run that looks clean is not taken for one that went through the failure.
+void TellFailuresNotMet(const Scenario& scenario, Timeline& timeline)
+{
+    const Phone& phone = Phone::Get();
+    for (const Failure& failure : scenario.failures) {
+        const int made = phone.CallCount(failure.call);
+        if (failure.nth == 0 ? made == 0 : made < failure.nth) {
+            timeline.FailureNotMet(phone.Now(), failure.call, failure.nth, made);
+        }
+    }
+}
+
 // Ctrl-C, a kill, or a reader that went away (`| head`) stops the run where the program waits,
 // so that the run's folder is removed as the run unwinds; the signal is then taken for real.
 class StopOnSignals {
@@ -148,12 +179,13 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
 {
     ResetProgramState();
     const RunFolder folder;
-    const HookValues hooks = PrepareProfileFile(scenario, folder);
+    PrepareProfileFile(scenario, folder);
     SetUpPhone(scenario, folder);
 
     Output output(out, options, folder.Path().string());
     output.Scenario(scenario);
-    Timeline timeline(hooks, folder.Path().string(), [&output](const Line& line) { output.Print(line); });
+    Timeline timeline(ProgramHooks, folder.Path().string(),
+                      [&output](const Line& line) { output.Print(line); });
     Phone::Get().onRecord = [&](const sim::TraceEvent& event) {
         output.Raw(event);
         timeline.Feed(event);
@@ -162,6 +194,9 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     bool firstRuns = true;
     ScheduleSecondCopy(scenario, timeline, output, firstRuns);
     const int code = CallWinMain(scenario, timeline, firstRuns);
+    if (sim::StopSignal() == 0) {
+        TellFailuresNotMet(scenario, timeline);
+    }
     Phone::Get().onRecord = nullptr;
     Phone::Get().keepTrace = true;
     output.Finish();
@@ -171,35 +206,72 @@ int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostrea
     return code;
 }
 
+namespace {
+
+constexpr const char* kHelpFooter =
+    "Exit codes: 0, 1 and 2 are Quillet's own; 64 the command line is wrong; 65 the scenario is not\n"
+    "valid; 66 the scenario file can't be read; 70 the program ended in a way it has no code for;\n"
+    "124 the run reached its time limit; 128 + n the run was stopped by signal n.\n"
+    "The scenario's fields, the output and every exit code: docs/scenarios.md";
+
+// The parser's message, as quillet-sim's other messages are given; --help is printed as asked.
+int RefuseCommandLine(const CLI::App& app, const CLI::ParseError& error, std::ostream& out, std::ostream& err)
+{
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+        app.exit(error, out, err);
+        return 0;
+    }
+    err << "quillet-sim: " << error.what() << "\nquillet-sim: run quillet-sim --help for the options\n";
+    return kExitUsage;
+}
+
+}  // namespace
+
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
     CLI::App app("Runs Quillet on a simulated phone and prints what happened, step by step.", "quillet-sim");
+    app.footer(kHelpFooter);
     RunOptions options;
     bool virtualTime = false;
     bool recordHooks = false;
     bool printDefault = false;
     std::string path;
     auto* json = app.add_flag("--json", options.json, "print one JSON object per line");
-    app.add_flag("--diagram", options.diagram, "print the run as a Mermaid sequence diagram")->excludes(json);
-    app.add_flag("--verbose", options.verbose, "print every platform call as well");
-    app.add_flag("--virtual-time", virtualTime, "run in virtual time, whatever the scenario says");
-    app.add_flag("--record-hooks", recordHooks, "only record the hooks, whatever the scenario says");
-    app.add_flag("--print-default", printDefault, "print the built-in default scenario and exit");
-    app.add_option("scenario", path, "a scenario file (JSON); without one, the built-in default runs");
+    auto* diagram = app.add_flag("--diagram", options.diagram, "print the run as a Mermaid sequence diagram")
+                        ->excludes(json);
+    auto* verbose =
+        app.add_flag("--verbose", options.verbose, "print every platform call as well")->excludes(diagram);
+    auto* virtualOption =
+        app.add_flag("--virtual-time", virtualTime, "run in virtual time, whatever the scenario says");
+    auto* recordOption =
+        app.add_flag("--record-hooks", recordHooks, "only record the hooks, whatever the scenario says");
+    auto* scenarioOption =
+        app.add_option("scenario", path, "a scenario file (JSON); without one, the built-in default runs");
+    app.add_flag("--print-default", printDefault, "print the built-in default scenario and exit; alone")
+        ->excludes(json)
+        ->excludes(diagram)
+        ->excludes(verbose)
+        ->excludes(virtualOption)
+        ->excludes(recordOption)
+        ->excludes(scenarioOption);
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
-        const int code = app.exit(error, out, err);
-        return code == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kExitUsage;
+        return RefuseCommandLine(app, error, out, err);
     }
     if (printDefault) {
         out << DefaultScenarioText();
         return 0;
     }
+    if (scenarioOption->count() > 0 && path.empty()) {
+        err << "quillet-sim: the scenario's path is empty; give a file, or nothing for the built-in "
+               "default\n";
+        return kExitUsage;
+    }
     Scenario scenario;
     try {
-        scenario = path.empty() ? DefaultScenario() : LoadScenario(path);
+        scenario = scenarioOption->count() == 0 ? DefaultScenario() : LoadScenario(path);
     } catch (const ScenarioFileError& error) {
         err << "quillet-sim: " << error.what() << "\n";
         return kExitNoScenario;

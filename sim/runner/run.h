@@ -28,7 +28,7 @@ constexpr int kExitSignal = 128;      // plus the signal's number: the run was i
 int RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out);
 
 // quillet-sim's main: [--json | --diagram] [--verbose] [--virtual-time] [--record-hooks]
-// [scenario.json].
+// [scenario.json], or --print-default alone.
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace runner

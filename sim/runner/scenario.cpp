@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <system_error>
@@ -90,16 +93,25 @@ public:
         Expect(value_.is_boolean(), "true or false");
         return value_.get<bool>();
     }
+    // A number beyond the range is "too large" or "too small", also one that JSON can only
+    // carry as a floating-point number (1e20, or more digits than 64 bits hold).
     [[nodiscard]] std::int64_t Integer(std::int64_t least, std::int64_t most) const
     {
+        const std::string range = "an integer from " + std::to_string(least) + " to " + std::to_string(most);
+        if (value_.is_number_float() && value_.get<double>() > static_cast<double>(most)) {
+            Fail("too large: expected " + range);
+        }
+        if (value_.is_number_float() && value_.get<double>() < static_cast<double>(least)) {
+            Fail("too small: expected " + range);
+        }
         Expect(value_.is_number_integer(), "an integer");
         if (value_.is_number_unsigned() && value_.get<std::uint64_t>() > static_cast<std::uint64_t>(most)) {
-            Fail("expected at most " + std::to_string(most));
+            Fail("too large: expected " + range + ", found " + std::to_string(value_.get<std::uint64_t>()));
         }
         const auto number = value_.get<std::int64_t>();
         if (number < least || number > most) {
-            Fail("expected an integer from " + std::to_string(least) + " to " + std::to_string(most) +
-                 ", found " + std::to_string(number));
+            Fail((number < least ? "too small: expected " : "too large: expected ") + range + ", found " +
+                 std::to_string(number));
         }
         return number;
     }
@@ -192,31 +204,45 @@ FrontSetup::Bar BarOf(const std::string& name)
     return name == "none" ? FrontSetup::Bar::None : FrontSetup::Bar::Own;
 }
 
+// The Messaging program acts on what the scenario says its window is, never on a reading of
+// the classes given: with a chain of its own, the scenario says which it is.
 FrontSetup ReadFront(const Place& place)
 {
-    const Fields fields(place, {"program", "window", "inFront", "bar", "barOwner", "draftDelay"});
+    const Fields fields(place, {"program", "window", "windowIs", "inFront", "bar", "barOwner", "draftDelay"});
     FrontSetup front;
     fields.String("program", front.program);
-    if (auto window = fields.Find("window")) {
-        if (window->Value().is_array()) {
-            front.chain = Strings(*window);
-            front.window.clear();
-            if (front.chain.empty()) {
-                window->Fail("expected at least one window class");
-            }
-        } else {
-            window->Expect(window->Value().is_string(),
-                           R"("compose", "other" or an array of window classes)");
-            front.window = window->Choice({"compose", "other"});
+    const auto window = fields.Find("window");
+    const auto windowIs = fields.Find("windowIs");
+    if (window && window->Value().is_array()) {
+        front.chain = Strings(*window);
+        if (front.chain.empty()) {
+            window->Fail("expected at least one window class");
         }
+    } else if (window) {
+        window->Expect(window->Value().is_string(), R"("compose", "other" or an array of window classes)");
+        front.window = window->Choice({"compose", "other"});
     }
-    if (!front.IsMessaging() && front.chain.empty()) {
+    if (!front.IsMessaging()) {
         // Another program's window: its class chain is its own, never Messaging's names.
-        if (fields.Find("window")) {
-            fields.Find("window")->Fail("another program's window is given as an array of window classes");
+        if (window && front.chain.empty()) {
+            window->Fail("another program's window is given as an array of window classes");
         }
-        front.chain = {"Main"};
+        if (windowIs) {
+            windowIs->Fail(R"(only the Messaging program's window is "compose" or "other")");
+        }
         front.window.clear();
+        if (front.chain.empty()) {
+            front.chain = {"Main"};
+        }
+    } else if (!front.chain.empty()) {
+        if (!windowIs) {
+            window->Fail(
+                R"(the Messaging program's window given as an array needs "windowIs": "compose" or "other", to say what it is)");
+        }
+        front.window = windowIs->Choice({"compose", "other"});
+    } else if (windowIs) {
+        windowIs->Fail(
+            R"("windowIs" goes with a window given as an array; "window" already says what it is)");
     }
     fields.Bool("inFront", front.inFront);
     if (auto bar = fields.Choice("bar", {"own", "foreign", "none"})) {
@@ -342,9 +368,34 @@ std::vector<StoreSetup> ReadStores(const Place& place)
     return stores;
 }
 
+// {"dword": n}, {"string": text} or {"binary": base64}: one of them.
+RegistryValueSetup ReadRegistryValue(const Place& place)
+{
+    const Fields fields(place, {"dword", "string", "binary"});
+    if (place.Value().size() != 1) {
+        place.Fail(R"(give the value as one of "dword", "string" or "binary")");
+    }
+    RegistryValueSetup value;
+    if (auto dword = fields.Find("dword")) {
+        const auto number = static_cast<std::uint32_t>(dword->Integer(0, 0xFFFFFFFF));
+        value.bytes = {static_cast<char>(number), static_cast<char>(number >> 8U),
+                       static_cast<char>(number >> 16U), static_cast<char>(number >> 24U)};
+    } else if (auto text = fields.Find("string")) {
+        value.type = 1;
+        for (const WCHAR unit : sim::Utf16(text->String())) {
+            value.bytes += {static_cast<char>(unit), static_cast<char>(unit >> 8U)};
+        }
+        value.bytes += std::string(2, '\0');
+    } else {
+        value.type = 3;
+        value.bytes = Base64Bytes(*fields.Find("binary"));
+    }
+    return value;
+}
+
 PhoneSetup ReadPhone(const Place& place)
 {
-    const Fields fields(place, {"behaviour", "exchangeLength", "sendsMail"});
+    const Fields fields(place, {"behaviour", "exchangeLength", "sendsMail", "statusAtStart", "statusAtEnd"});
     PhoneSetup phone;
     if (auto behaviour = fields.Choice("behaviour", {"finishes", "neverFinishes", "keyAbsent"})) {
         phone.behaviour = *behaviour == "neverFinishes" ? PhoneSetup::Behaviour::NeverFinishes
@@ -353,6 +404,18 @@ PhoneSetup ReadPhone(const Place& place)
     }
     fields.Integer("exchangeLength", phone.exchangeLength, 0, kLongestRun);
     fields.Bool("sendsMail", phone.sendsMail);
+    if (auto start = fields.Find("statusAtStart")) {
+        if (phone.behaviour == PhoneSetup::Behaviour::KeyAbsent) {
+            start->Fail("without the key (\"keyAbsent\") there is no Status15 to start with");
+        }
+        phone.statusAtStart = ReadRegistryValue(*start);
+    }
+    if (auto end = fields.Find("statusAtEnd")) {
+        if (phone.behaviour != PhoneSetup::Behaviour::Finishes) {
+            end->Fail("only an exchange that finishes (\"finishes\") leaves a value at its end");
+        }
+        phone.statusAtEnd = ReadRegistryValue(*end);
+    }
     return phone;
 }
 
@@ -370,7 +433,11 @@ Failure ReadFailure(const Place& place)
         for (const auto& name : known) {
             names += (names.empty() ? "" : ", ") + name;
         }
-        call->Fail("the simulated phone can't make \"" + failure.call + "\" fail; it can fail " + names);
+        const auto& never = CallsNeverMade();
+        call->Fail((std::find(never.begin(), never.end(), failure.call) != never.end()
+                        ? "the program never calls \"" + failure.call + "\", so it can't fail"
+                        : "the simulated phone can't make \"" + failure.call + "\" fail") +
+                   "; the calls that can fail are " + names);
     }
     std::int64_t nth = 0;
     fields.Integer("nth", nth, 0, std::numeric_limits<int>::max());
@@ -404,6 +471,11 @@ Scenario Read(const Place& root)
     scenario.stores = {StoreSetup{"070-1234-5678", true, true, {}}};
     fields.String("description", scenario.description);
     fields.String("commandLine", scenario.commandLine);
+    if (const auto nul = scenario.commandLine.find('\0'); nul != std::string::npos) {
+        fields.Find("commandLine")
+            ->Fail("a command line can't hold a NUL character (the first at byte " + std::to_string(nul) +
+                   "): the program would see only what stands before it");
+    }
     if (auto time = fields.Choice("time", {"virtual", "real"})) {
         scenario.realTime = *time == "real";
     }
@@ -458,6 +530,112 @@ std::string ParseProblem(const nlohmann::json::exception& error)
     return "not valid JSON: " + text;
 }
 
+// Where the nth key of the text stands (counted from 1, in the order a parser meets them),
+// as "line L, column C" with columns counted in characters. The text is valid JSON: a key is
+// a string followed by a colon.
+std::string KeyPlace(std::string_view text, std::size_t nth)
+{
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    std::size_t keys = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+        if (text[i] != '"') {
+            continue;
+        }
+        const std::size_t start = i;
+        for (++i; text[i] != '"'; ++i) {
+            i += text[i] == '\\' ? 1 : 0;
+        }
+        const auto next = text.find_first_not_of(" \t\r\n", i + 1);
+        if (next != std::string_view::npos && text[next] == ':' && ++keys == nth) {
+            const auto column =
+                std::count_if(text.begin() + static_cast<std::ptrdiff_t>(lineStart),
+                              text.begin() + static_cast<std::ptrdiff_t>(start) + 1,
+                              [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U; });
+            return "line " + std::to_string(line) + ", column " + std::to_string(column);
+        }
+    }
+    return "an unknown place";
+}
+
+// Watches the parser for a key given twice in one object, which JSON parsers take silently
+// (the last one wins): a misspelt copy of a field would lose a value without a word.
+class RepeatedKeys {
+public:
+    bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed)
+    {
+        switch (event) {
+            case Json::parse_event_t::object_start:
+            case Json::parse_event_t::array_start:
+                objects_.push_back({event == Json::parse_event_t::object_start, ChildPointer(), {}, {}, 0});
+                break;
+            case Json::parse_event_t::key: Key(parsed.get<std::string>()); break;
+            case Json::parse_event_t::value:
+                if (!objects_.empty() && !objects_.back().isObject) {
+                    ++objects_.back().index;
+                }
+                break;
+            case Json::parse_event_t::object_end:
+            case Json::parse_event_t::array_end: objects_.pop_back(); break;
+        }
+        return true;
+    }
+
+    // Throws for the first key given twice.
+    void Check(std::string_view text, const std::string& source) const
+    {
+        if (repeated_) {
+            throw ScenarioError(source, repeated_->pointer,
+                                "given twice in one object, at " + KeyPlace(text, repeated_->first) +
+                                    " and at " + KeyPlace(text, repeated_->second) +
+                                    "; give each field once");
+        }
+    }
+
+private:
+    struct Open {
+        bool isObject = true;
+        std::string pointer;
+        std::map<std::string, std::size_t> keys;  // to the place each was first given, in keys
+        std::string key;                          // an object's latest key
+        std::size_t index = 0;                    // an array's next element
+    };
+    struct Repeated {
+        std::string pointer;
+        std::size_t first = 0;
+        std::size_t second = 0;
+    };
+
+    std::string ChildPointer()
+    {
+        if (objects_.empty()) {
+            return "";
+        }
+        Open& parent = objects_.back();
+        return parent.pointer + "/" +
+               (parent.isObject ? Escaped(parent.key) : std::to_string(parent.index++));
+    }
+
+    void Key(const std::string& key)
+    {
+        ++keys_;
+        Open& object = objects_.back();
+        object.key = key;
+        const auto [first, added] = object.keys.emplace(key, keys_);
+        if (!added && !repeated_) {
+            repeated_ = Repeated{object.pointer + "/" + Escaped(key), first->second, keys_};
+        }
+    }
+
+    std::vector<Open> objects_;
+    std::size_t keys_ = 0;
+    std::optional<Repeated> repeated_;
+};
+
 }  // namespace
 
 ScenarioError::ScenarioError(const std::string& source, const std::string& pointer,
@@ -471,11 +649,13 @@ ScenarioError::ScenarioError(const std::string& source, const std::string& point
 Scenario ParseScenario(const std::string& text, const std::string& source)
 {
     Json root;
+    RepeatedKeys repeated;
     try {
-        root = Json::parse(text);
+        root = Json::parse(text, std::ref(repeated));
     } catch (const nlohmann::json::exception& error) {
         throw ScenarioError(source, "", ParseProblem(error));
     }
+    repeated.Check(text, source);
     return Read(Place(root, "", source));
 }
 
@@ -536,9 +716,27 @@ Scenario DefaultScenario()
     return ParseScenario(DefaultScenarioText(), "(built-in default scenario)");
 }
 
+const std::vector<std::string>& CallsNeverMade()
+{
+    // The property calls stand in, in the device's build only, for the one-property helpers its
+    // MAPI lacks; and the program never writes a property.
+    static const std::vector<std::string> calls = {"HrSetOneProp", "IMAPIProp::GetProps",
+                                                   "IMAPIProp::SetProps"};
+    return calls;
+}
+
 const std::vector<std::string>& InjectableCalls()
 {
-    return sim::Phone::InjectableCalls();
+    static const std::vector<std::string> calls = [] {
+        std::vector<std::string> made;
+        const auto& never = CallsNeverMade();
+        std::copy_if(sim::Phone::InjectableCalls().begin(), sim::Phone::InjectableCalls().end(),
+                     std::back_inserter(made), [&](const std::string& call) {
+                         return std::find(never.begin(), never.end(), call) == never.end();
+                     });
+        return made;
+    }();
+    return calls;
 }
 
 }  // namespace runner

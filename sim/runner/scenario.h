@@ -26,9 +26,11 @@ struct StoreSetup {
 struct FrontSetup {
     enum class Bar { Own, Foreign, None };
     std::string program = "tmail.exe";
-    // "compose" or "other" for the Messaging program's own windows; otherwise the chain of
-    // first children, top-level window first.
+    // For the Messaging program, what its window in front is: "compose" (a click on its left
+    // soft key sends the draft) or "other"; empty for another program.
     std::string window = "compose";
+    // The window's chain of first children, top-level window first, when the scenario gives it;
+    // empty for the Messaging program's own compose window or message list.
     std::vector<std::string> chain;
     bool inFront = true;
     Bar bar = Bar::Own;
@@ -44,11 +46,20 @@ struct ProfileSetup {
     std::string content;  // the bytes as the file holds them
 };
 
+// A registry value as a scenario gives it: its type (REG_DWORD, REG_SZ or REG_BINARY, as the
+// platform numbers them) and its bytes as the registry keeps them.
+struct RegistryValueSetup {
+    std::uint32_t type = 4;
+    std::string bytes;
+};
+
 struct PhoneSetup {
     enum class Behaviour { Finishes, NeverFinishes, KeyAbsent };
     Behaviour behaviour = Behaviour::Finishes;
     std::int64_t exchangeLength = 2000;
-    bool sendsMail = true;  // false: the exchange leaves the Outbox as it was
+    bool sendsMail = true;                            // false: the exchange leaves the Outbox as it was
+    std::optional<RegistryValueSetup> statusAtStart;  // Status15 before Quillet starts; none without
+    std::optional<RegistryValueSetup> statusAtEnd;    // left by an exchange that ends; removed without
 };
 
 struct Failure {
@@ -107,7 +118,12 @@ Scenario LoadScenario(const std::string& path);
 const std::string& DefaultScenarioText();
 Scenario DefaultScenario();
 
-// The calls whose failure the simulated phone can inject, by the names Failure::call takes.
+// The calls a scenario can make fail, by the names Failure::call takes: those the simulated
+// phone can fail that some path of the program makes.
 const std::vector<std::string>& InjectableCalls();
+
+// Calls the simulated phone can fail that no path of the program makes, so that a failure
+// planned there could never come to pass.
+const std::vector<std::string>& CallsNeverMade();
 
 }  // namespace runner

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "config/profile.h"
 #include "sim/mapi/store.h"
 #include "sim/menu.h"
 #include "sim/messaging.h"
@@ -102,10 +101,10 @@ void StartMessagingProgram(const FrontSetup& front)
         messaging.account = account->Text(PR_DISPLAY_NAME_W);
     }
     if (!front.chain.empty()) {
-        // A window of the scenario's own making takes the place of the compose window; it
-        // holds the draft, so a press on the bar while it is in front sends it.
+        // A window of the scenario's own making takes the place of Messaging's own; it is what
+        // the scenario says it is, so only as the compose window does it hold a draft to send.
         messaging.window = AddChain(front.chain, messaging.processId);
-        messaging.draftPending = true;
+        messaging.draftPending = front.window == "compose";
         if (front.inFront) {
             Phone::Get().foreground = messaging.window;
         }
@@ -152,6 +151,11 @@ void ExchangeOver(bool sendsMail)
                         {{"messages", sim::Int(sent)}});
 }
 
+sim::RegistryValue RegistryValueOf(const RegistryValueSetup& value)
+{
+    return {value.type, std::vector<BYTE>(value.bytes.begin(), value.bytes.end())};
+}
+
 void SetUpPhoneService(const PhoneSetup& setup)
 {
     auto& service = Phone::Get().phoneService;
@@ -161,6 +165,13 @@ void SetUpPhoneService(const PhoneSetup& setup)
                                                                 : sim::PhoneService::Behaviour::Finishes;
     service.exchangeLength = setup.exchangeLength;
     service.onExchangeOver = [sends = setup.sendsMail] { ExchangeOver(sends); };
+    if (setup.statusAtEnd) {
+        service.leftAtEnd = RegistryValueOf(*setup.statusAtEnd);
+    }
+    if (setup.statusAtStart) {
+        Phone::Get().registry[sim::kPhoneStatusKey][sim::kStatusValue] =
+            RegistryValueOf(*setup.statusAtStart);
+    }
 }
 
 UINT_PTR MenuChoice(const std::string& menu)
@@ -188,29 +199,11 @@ RunFolder::~RunFolder()
     std::filesystem::remove_all(path_, ignored);
 }
 
-HookValues PrepareProfileFile(const Scenario& scenario, const RunFolder& folder)
+void PrepareProfileFile(const Scenario& scenario, const RunFolder& folder)
 {
-    HookValues hooks;
-    Phone::Get().Reset();
-    if (scenario.profile.state == ProfileSetup::State::Absent) {
-        return hooks;
+    if (scenario.profile.state != ProfileSetup::State::Absent) {
+        WriteFile(folder.ProfileFile(), scenario.profile.content);
     }
-    WriteFile(folder.ProfileFile(), scenario.profile.content);
-    // A file the program can't read names no hook for this run.
-    if (scenario.profile.state == ProfileSetup::State::Unreadable) {
-        return hooks;
-    }
-    Phone::Get().moduleFileName = Wide(folder.Module().string());
-    const Profile profile(nullptr);
-    for (const auto& section : profile.Sections()) {
-        if (section.name != WTEXT("exec")) {
-            continue;
-        }
-        for (const auto& entry : section.entries) {
-            hooks.emplace(sim::Utf8(entry.key), sim::Utf8(entry.value));
-        }
-    }
-    return hooks;
 }
 
 void SetUpPhone(const Scenario& scenario, const RunFolder& folder)

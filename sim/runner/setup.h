@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "sim/runner/scenario.h"
@@ -26,12 +25,8 @@ private:
     std::filesystem::path path_;
 };
 
-// The hook entries of the scenario's ProfileFile ("before", "send", "after" to their values),
-// as the program's own Profile reads them. Empty when the file is absent or has no "exec".
-using HookValues = std::map<std::string, std::string>;
-
-// Writes the ProfileFile (unless absent) and answers its hook entries. Resets the phone.
-HookValues PrepareProfileFile(const Scenario& scenario, const RunFolder& folder);
+// Writes the ProfileFile, unless the scenario has none.
+void PrepareProfileFile(const Scenario& scenario, const RunFolder& folder);
 
 // Resets the phone and sets everything the scenario describes up, ready for WinMain.
 void SetUpPhone(const Scenario& scenario, const RunFolder& folder);

@@ -71,6 +71,58 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
+constexpr std::int64_t kErrorNotFound = 2;
+constexpr std::int64_t kErrorMoreData = 234;
+constexpr std::int64_t kRegDword = 4;
+
+// A registry value as the trace gives it (its type and bytes): "REG_DWORD 0x00000001",
+// "REG_SZ "1"", "REG_BINARY 01 00 00 00".
+std::string ValueText(const sim::TraceEvent& event)
+{
+    const auto* data = event.Get<sim::Bytes>("data");
+    const std::vector<std::uint8_t> bytes = data != nullptr ? data->bytes : std::vector<std::uint8_t>{};
+    const std::int64_t type = event.Number("type");
+    if (type == kRegDword && bytes.size() == 4) {
+        return "REG_DWORD " +
+               CodeText(bytes[0] | (bytes[1] << 8U) | (bytes[2] << 16U) | (std::uint32_t{bytes[3]} << 24U));
+    }
+    if (type == sim::kRegString) {
+        WString text;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            text += static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8U));
+        }
+        return "REG_SZ " + Quoted(sim::Utf8(WStringView(text).substr(0, text.find(WCHAR{0}))));
+    }
+    std::string hex;
+    for (const std::uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, " %02X", byte);
+        hex += pair;
+    }
+    const std::string name =
+        type == sim::kRegBinary ? "REG_BINARY" : "a value of type " + std::to_string(type);
+    return bytes.empty() ? name + " of no bytes" : name + hex;
+}
+
+// Calls that make no step and end none: the message loop's hand-over, the last error, a stock
+// brush, and a conversion that went through (one that fails is told with the file it came from).
+bool IsPlumbing(const sim::TraceEvent& event)
+{
+    static const std::array<std::string, 5> plumbing = {"TranslateMessage", "DispatchMessageW",
+                                                        "GetLastError", "SetLastError", "GetStockObject"};
+    return std::find(plumbing.begin(), plumbing.end(), event.what) != plumbing.end() ||
+           (event.what == "MultiByteToWideChar" && event.Number("result") != 0);
+}
+
+std::string RegistryError(std::int64_t error)
+{
+    switch (error) {
+        case 2: return "there is no such key";
+        case 5: return "access is denied";
+        default: return "error " + std::to_string(error);
+    }
+}
+
 std::string FileError(std::int64_t error)
 {
     switch (error) {
@@ -95,7 +147,7 @@ std::pair<std::string, std::string> SplitHook(const std::string& value)
 
 }  // namespace
 
-Timeline::Timeline(HookValues hooks, std::string folder, Sink sink)
+Timeline::Timeline(HookSource hooks, std::string folder, Sink sink)
     : hooks_(std::move(hooks)), folder_(std::move(folder)), sink_(std::move(sink))
 {
 }
@@ -118,6 +170,9 @@ std::string Timeline::Shown(const std::string& text) const
 void Timeline::Feed(const sim::TraceEvent& event)
 {
     now_ = event.time;
+    if (event.actor == "program" && IsPlumbing(event)) {
+        return;
+    }
     if (group_ != Group::None && event.actor == "program" && Continues(event)) {
         return;
     }
@@ -159,7 +214,8 @@ bool Timeline::Continues(const sim::TraceEvent& event)
             return false;
         case Group::ReadProfile:
         case Group::WriteProfile:
-            if (what == "ReadFile" || what == "WriteFile" || what == "CloseHandle") {
+            if (what == "ReadFile" || what == "WriteFile" || what == "CloseHandle" ||
+                what == "MultiByteToWideChar") {
                 File(event);
                 return true;
             }
@@ -193,8 +249,9 @@ void Timeline::Begin(Group group, const sim::TraceEvent& event)
 {
     group_ = group;
     owners_.clear();
+    pressed_ = {};
     chain_.clear();
-    posts_ = 0;
+    posts_.clear();
     bytes_ = 0;
     exeName_.clear();
     exeId_ = 0;
@@ -237,6 +294,8 @@ void Timeline::Program(const sim::TraceEvent& event)
         Registry(event);
     } else if (what == "ShellExecuteExW") {
         Launch(event);
+    } else if (what == "GetModuleFileNameW" && event.Number("result") == 0) {
+        ModuleFileNameUnread();
     } else if (IsMessageStoreCall(what)) {
         Begin(Group::Inspection, event);
     }
@@ -267,7 +326,10 @@ void Timeline::Party(const sim::TraceEvent& event)
              "send/receive starts, " +
                  (event.Has("ms") ? "for " + std::to_string(event.Number("ms")) + " ms" : "and never ends"));
     } else if (what == "send/receive over") {
-        Emit(actor, "exchange", "send/receive over: " + sim::Utf8(event.Wide("removed")) + " removed");
+        Emit(actor, "exchange",
+             event.Has("removed")
+                 ? "send/receive over: " + sim::Utf8(event.Wide("removed")) + " removed"
+                 : "send/receive over: " + sim::Utf8(event.Wide("name")) + " left as " + ValueText(event));
     } else if (what == "Outbox sent") {
         Emit(actor, "exchange", "sends " + Plural(event.Number("messages"), "message") + " from " + outbox,
              {"store"});
@@ -313,6 +375,22 @@ void Timeline::Window(const sim::TraceEvent& event)
             Emit("program", "loop", "can't take the next message: GetMessageW fails", {"", true});
         }
     }
+}
+
+// The program's own file name is read twice: for its hidden window's title, then, once the
+// window is made, for the ProfileFile's path.
+void Timeline::ModuleFileNameUnread()
+{
+    if (window_.value == 0) {
+        Emit("program", "window", "can't read its own file name: its hidden window goes without a title",
+             {"", true});
+        return;
+    }
+    profile_ = ProfileFile::NoPath;
+    Emit("program", "profile",
+         "can't read its own file name: no ProfileFile path can be made, so none is read or written in this "
+         "run",
+         {"", true});
 }
 
 void Timeline::Naming(const sim::TraceEvent& event)
@@ -381,10 +459,13 @@ void Timeline::EndComposeTest()
 void Timeline::Press(const sim::TraceEvent& event)
 {
     if (event.what == "GetWindowThreadProcessId") {
+        if (owners_.empty()) {
+            pressed_ = HandleIn(event, "window");
+        }
         owners_.push_back(event.Number("process"));
         return;
     }
-    ++posts_;
+    posts_.emplace_back(MessageOf(event), Succeeded(event));
     if (MessageOf(event) == "WM_LBUTTONUP") {
         EndPress();
         group_ = Group::None;
@@ -399,17 +480,42 @@ void Timeline::EndPress()
     group_ = Group::None;
     const std::int64_t barOwner = owners_.size() > 1 ? owners_[1] : 0;
     const std::string owner = ProcessName(barOwner);
-    if (posts_ > 0) {
+    if (!posts_.empty()) {
         const std::string exe = ProcessExe(barOwner);
-        Emit("program", "press",
-             "presses the left soft key of " + owner + "'s soft-key bar (" + HandleText(bar_) + ")",
-             {exe == "tmail.exe" ? "messaging" : exe});
+        const std::string key =
+            "the left soft key of " + owner + "'s soft-key bar (" + HandleText(bar_) + ")";
+        std::string lost;
+        std::string posted;
+        for (const auto& [message, ok] : posts_) {
+            std::string& list = ok ? posted : lost;
+            list += (list.empty() ? "" : " and ") + message;
+        }
+        const Step step{exe == "tmail.exe" ? "messaging" : exe, !lost.empty()};
+        if (lost.empty()) {
+            Emit("program", "press", "presses " + key, step);
+        } else {
+            // The program does not look at what the posts answered, and goes on as after a click.
+            Emit("program", "press",
+                 "can't click " + key + ": " + lost + " can't be posted" +
+                     (posted.empty() ? "" : " (" + posted + " is)") +
+                     "; the program does not check, and goes on",
+                 step);
+        }
         return;
     }
+    // The program clicks only a bar whose owner is the window's, both known.
     const std::int64_t windowOwner = owners_.empty() ? 0 : owners_[0];
-    Emit("program", "press",
-         "presses nothing: the soft-key bar is " + owner + "'s, the window " + ProcessName(windowOwner) +
-             "'s");
+    const std::string bar = "the soft-key bar (" + HandleText(bar_) + ")";
+    std::string why = bar + " is " + owner + "'s, not " + ProcessName(windowOwner) +
+                      "'s like the window: a click would reach a program the user isn't looking at";
+    if (pressed_.value == 0) {
+        why = "no window is in front to own a soft-key bar";
+    } else if (windowOwner == 0) {
+        why = "the window (" + HandleText(pressed_) + ") is gone, so its owner can't be told";
+    } else if (barOwner == 0) {
+        why = bar + " is gone, so its owner can't be told";
+    }
+    Emit("program", "press", "presses nothing: " + why);
 }
 
 std::string Timeline::ProcessExe(std::int64_t id)
@@ -434,6 +540,8 @@ void Timeline::OpenFile(const sim::TraceEvent& event)
     if (Succeeded(event)) {
         group_ = reading ? Group::ReadProfile : Group::WriteProfile;
         bytes_ = 0;
+        readFailed_ = false;
+        unconverted_ = 0;
         return;
     }
     const std::int64_t error = event.Number("error");
@@ -454,22 +562,39 @@ void Timeline::File(const sim::TraceEvent& event)
         EndFile();
         return;
     }
+    if (event.what == "MultiByteToWideChar") {
+        ++unconverted_;
+        return;
+    }
     if (!Succeeded(event)) {
-        bytes_ = -1;
-    } else if (bytes_ >= 0) {
+        readFailed_ = true;
+    } else if (!readFailed_) {
         bytes_ += event.Number("bytes");
     }
 }
 
+// A read that fails part way leaves the program the lines it had read whole; a write that
+// fails leaves the file as far as it got.
 void Timeline::EndFile()
 {
     const bool reading = group_ == Group::ReadProfile;
     group_ = Group::None;
-    profileRead_ = profileRead_ || (reading && bytes_ >= 0);
-    const std::string size = bytes_ < 0 ? "fails part way" : Plural(bytes_, "byte");
-    Emit("program", "profile",
-         (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ + ": " + size,
-         {"", bytes_ < 0});
+    if (reading) {
+        profile_ = readFailed_ ? ProfileFile::ReadInPart : ProfileFile::Read;
+    }
+    std::string text = (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ +
+                       ": " + Plural(bytes_, "byte");
+    if (readFailed_) {
+        text = reading ? "reads the ProfileFile " + path_ + ": a read fails after " + Plural(bytes_, "byte") +
+                             "; the program keeps the lines it had read whole"
+                       : "writes the default ProfileFile " + path_ + ": a write fails after " +
+                             Plural(bytes_, "byte") + ", and the file holds only those";
+    }
+    if (unconverted_ > 0) {
+        text += "; code page 932 can't convert " + Plural(unconverted_, "piece") +
+                " of it, whose bytes above 0x7F read as U+FFFD";
+    }
+    Emit("program", "profile", text, {"", readFailed_ || unconverted_ > 0});
 }
 
 void Timeline::Menu(const sim::TraceEvent& event)
@@ -519,28 +644,22 @@ void Timeline::Registry(const sim::TraceEvent& event)
         if (status == 0) {
             return;
         }
-        const std::string why = FileError(status);
+        const std::string why = RegistryError(status);
         Emit("program", inTick_ ? "poll" : "request",
              inTick_ ? "polls Status15: the key can't be opened (" + why + "): counts as over"
                      : R"(can't open HKCU\Software\Sharp\PhoneStatus ()" + why + "): writes nothing",
              {"phone", true});
     } else if (what == "RegSetValueExW") {
-        const std::string value = event.Has("value") ? std::to_string(event.Number("value"))
-                                                     : Plural(event.Number("bytes"), "byte");
-        Emit(
-            "program", "request",
-            "writes " + sim::Utf8(event.Wide("name")) + " = " + value + ": asks the phone for a send/receive",
-            {"phone", status != 0});
+        const std::string value = sim::Utf8(event.Wide("name")) + " = " +
+                                  (event.Has("value") ? std::to_string(event.Number("value"))
+                                                      : Plural(event.Number("bytes"), "byte"));
+        Emit("program", "request",
+             status == 0 ? "writes " + value + ": asks the phone for a send/receive"
+                         : "can't write " + value + " (" + RegistryError(status) +
+                               "): the phone is not asked for a send/receive; the program does not check",
+             {"phone", status != 0});
     } else if (what == "RegQueryValueExW") {
-        if (!event.Has("value")) {
-            Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
-        } else if (event.Number("value") == -1) {
-            Emit("program", "poll", "polls Status15: -1, counts as over", {"phone"});
-        } else {
-            Emit("program", "poll",
-                 "polls Status15: " + std::to_string(event.Number("value")) + ", the exchange goes on",
-                 {"phone"});
-        }
+        Poll(event);
     } else if (what == "SetTimer") {
         if (status == 0) {
             Emit("program", "timer", "can't start the poll timer", {"", true});
@@ -551,14 +670,43 @@ void Timeline::Registry(const sim::TraceEvent& event)
     }
 }
 
+// What the program concludes from a poll: a value that can't be read counts as -1, and -1,
+// however it came, as the value gone.
+void Timeline::Poll(const sim::TraceEvent& event)
+{
+    const std::int64_t status = event.Number("result");
+    const std::string value = event.Has("type") ? ValueText(event) : std::string();
+    const std::string over = ", taken for the value gone: the exchange is over";
+    if (status == kErrorNotFound) {
+        Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
+    } else if (status == kErrorMoreData) {
+        Emit("program", "poll",
+             "polls Status15: " + value + " doesn't fit the program's 4-byte read, which leaves -1" + over,
+             {"phone"});
+    } else if (status != 0) {
+        Emit(
+            "program", "poll",
+            "polls Status15: the value can't be read (" + RegistryError(status) + "), which leaves -1" + over,
+            {"phone", true});
+    } else {
+        const std::int64_t read = event.Number("read", -1);
+        const auto* data = event.Get<sim::Bytes>("data");
+        const bool plain = event.Number("type") == kRegDword && data != nullptr && data->bytes.size() == 4;
+        const std::string shown = plain ? std::to_string(read) : value + ", read as " + std::to_string(read);
+        Emit("program", "poll", "polls Status15: " + shown + (read == -1 ? over : ", the exchange goes on"),
+             {"phone"});
+    }
+}
+
 void Timeline::Launch(const sim::TraceEvent& event)
 {
     awaiting_ = Awaiting::Nothing;
     const std::string file = sim::Utf8(event.Wide("file"));
     const std::string parameters = sim::Utf8(event.Wide("parameters"));
     const std::string name = HookName(file, parameters);
-    std::string text = (name.empty() ? "starts a program: " : "starts the " + name + " hook: ") + file +
-                       (parameters.empty() ? "" : " " + parameters);
+    // The program in quotes, so that where it ends and its parameters begin shows.
+    std::string text = (name.empty() ? "starts a program: " : "starts the " + name + " hook: ") +
+                       Quoted(file) + (parameters.empty() ? "" : " with parameters " + parameters);
     const bool started = Succeeded(event);
     if (!started) {
         text += " -> can't be started (" + FileError(event.Number("error")) + ")";
@@ -574,10 +722,11 @@ void Timeline::Launch(const sim::TraceEvent& event)
 
 std::string Timeline::HookName(const std::string& file, const std::string& parameters) const
 {
+    const HookValues hooks = hooks_();
     std::string names;
     for (const char* key : {"before", "send", "after"}) {
-        const auto found = hooks_.find(key);
-        if (found != hooks_.end() && SplitHook(found->second) == std::make_pair(file, parameters)) {
+        const auto found = hooks.find(key);
+        if (found != hooks.end() && SplitHook(found->second) == std::make_pair(file, parameters)) {
             names += (names.empty() ? "" : "/") + Quoted(key);
         }
     }
@@ -587,16 +736,22 @@ std::string Timeline::HookName(const std::string& file, const std::string& param
 // Nothing was started where a hook could have been: say why, as the ProfileFile has it.
 void Timeline::ExplainNoHook()
 {
+    const HookValues hooks = hooks_();
     std::string key = "before";
     if (awaiting_ == Awaiting::SendOrAfter) {
-        key = outboxEmpty_ && hooks_.contains("send") ? "send" : "after";
+        key = outboxEmpty_ && hooks.contains("send") ? "send" : "after";
     }
     awaiting_ = Awaiting::Nothing;
-    const auto found = hooks_.find(key);
-    std::string why = "the ProfileFile has no " + Quoted(key) + " entry";
-    if (!profileRead_) {
+    const auto found = hooks.find(key);
+    std::string why = (profile_ == ProfileFile::ReadInPart
+                           ? "the lines of the ProfileFile read before its read failed have no "
+                           : "the ProfileFile has no ") +
+                      Quoted(key) + " entry";
+    if (profile_ == ProfileFile::NoPath) {
+        why = "no ProfileFile path could be made in this run";
+    } else if (profile_ == ProfileFile::NotRead) {
         why = "the ProfileFile could not be read in this run";
-    } else if (found != hooks_.end()) {
+    } else if (found != hooks.end()) {
         const std::string program = SplitHook(found->second).first;
         why = program.empty() ? "the " + Quoted(key) + " entry names no program"
                               : "though the " + Quoted(key) + " entry names " + Quoted(program);
@@ -719,6 +874,16 @@ void Timeline::SecondCopy(sim::Millis time, std::optional<int> code)
         Emit("2nd copy", "second-copy", "starts and exits with code " + std::to_string(*code),
              {"program", true});
     }
+}
+
+void Timeline::FailureNotMet(sim::Millis time, const std::string& call, int nth, int made)
+{
+    now_ = time;
+    Flush();
+    const std::string calls = made == 0 ? "no such call" : Plural(made, "such call");
+    Emit("runner", "failure-not-met",
+         "the planned failure of " + Quoted(call) + (nth == 0 ? "" : " at call " + std::to_string(nth)) +
+             " never came to pass: the run made " + calls);
 }
 
 void Timeline::Stopped(sim::Millis time, bool timeLimit)

@@ -6,13 +6,13 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "sim/phone.h"
-#include "sim/runner/setup.h"
 
 namespace runner {
 
@@ -34,13 +34,18 @@ struct Step {
     bool failed = false;
 };
 
+// The hook entries ("before", "send", "after" to their values) as the program holds them.
+using HookValues = std::map<std::string, std::string>;
+
 class Timeline {
 public:
     using Sink = std::function<void(const Line&)>;
+    using HookSource = std::function<HookValues()>;
 
-    // hooks: the ProfileFile's hook entries, to name each program started by its hook.
+    // hooks: the hook entries of the ProfileFile as the program read it (none before it was
+    // read), to name each program started by its hook and to say why none was.
     // folder: the run's folder, shown as "<folder>" so that timelines don't depend on it.
-    Timeline(HookValues hooks, std::string folder, Sink sink);
+    Timeline(HookSource hooks, std::string folder, Sink sink);
 
     void Feed(const sim::TraceEvent& event);
 
@@ -51,6 +56,9 @@ public:
     // A second copy of the program: how it ended, or nothing when the first copy had already
     // exited and it was not started.
     void SecondCopy(sim::Millis time, std::optional<int> code);
+    // A planned failure that never came to pass: its call, the call it was planned at (0: every
+    // one), and how many such calls the run made.
+    void FailureNotMet(sim::Millis time, const std::string& call, int nth, int made);
 
 private:
     enum class Group { None, Naming, ComposeTest, Press, ReadProfile, WriteProfile, Inspection };
@@ -94,10 +102,12 @@ private:
 
     void Mutex(const sim::TraceEvent& event);
     void Window(const sim::TraceEvent& event);
+    void ModuleFileNameUnread();
     void OpenFile(const sim::TraceEvent& event);
     void Menu(const sim::TraceEvent& event);
     void Post(const sim::TraceEvent& event);
     void Registry(const sim::TraceEvent& event);
+    void Poll(const sim::TraceEvent& event);
     void Launch(const sim::TraceEvent& event);
     void ExplainNoHook();
     [[nodiscard]] std::string HookName(const std::string& file, const std::string& parameters) const;
@@ -105,7 +115,7 @@ private:
     [[nodiscard]] static std::string ProcessName(std::int64_t id);
     [[nodiscard]] std::string Shown(const std::string& text) const;
 
-    HookValues hooks_;
+    HookSource hooks_;
     std::string folder_;
     Sink sink_;
     sim::Millis now_ = 0;
@@ -122,7 +132,8 @@ private:
     std::int64_t exeId_ = 0;
     std::vector<ChainStep> chain_;
     sim::Handle bar_;
-    int posts_ = 0;
+    sim::Handle pressed_;                              // the window whose bar is pressed
+    std::vector<std::pair<std::string, bool>> posts_;  // each message posted to the bar, and whether it was
     std::string path_;
     std::int64_t bytes_ = 0;
     Inspection inspection_;
@@ -131,7 +142,11 @@ private:
     enum class Awaiting { Nothing, Before, SendOrAfter };
     Awaiting awaiting_ = Awaiting::Nothing;
     bool outboxEmpty_ = false;
-    bool profileRead_ = false;
+    // What became of the ProfileFile, for a hook that could have started and did not.
+    enum class ProfileFile { NotRead, Read, ReadInPart, NoPath };
+    ProfileFile profile_ = ProfileFile::NotRead;
+    bool readFailed_ = false;  // a read or write of the file failed part way
+    int unconverted_ = 0;      // pieces of it code page 932 could not convert
 };
 
 }  // namespace runner

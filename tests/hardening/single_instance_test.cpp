@@ -107,11 +107,14 @@ protected:
         };
         const int code = Run(u"");
         Phone().onRecord = nullptr;
-        const auto& trace = Phone().Trace();
-        const bool onlyLock =
-            std::count_if(trace.begin(), trace.end(),
-                          [](const sim::TraceEvent& event) { return event.actor == "program"; }) == 1 &&
-            trace.back().what == "CreateMutexW";
+        // The lock tried, and whether it was taken asked: nothing more.
+        std::vector<std::string> calls;
+        for (const sim::TraceEvent& event : Phone().Trace()) {
+            if (event.actor == "program") {
+                calls.push_back(event.what);
+            }
+        }
+        const bool onlyLock = calls == std::vector<std::string>{"CreateMutexW", "GetLastError"};
         Send(reports.Write(), {copy, false, code, onlyLock});
         ::_exit(code == kStillRunning ? 99 : code);
     }

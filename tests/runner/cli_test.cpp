@@ -5,11 +5,13 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +35,14 @@ Outcome RunQuilletSim(const std::vector<std::string>& arguments)
     std::ostringstream err;
     const int code = runner::RunCommandLine(arguments, out, err);
     return {code, out.str(), err.str()};
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 class CommandLine : public testing::Test {
@@ -102,14 +112,26 @@ TEST_F(CommandLine, NeitherAFolderNorAnEndlessFileIsAScenario)
 
 TEST_F(CommandLine, UsageMistakesExitWith64)
 {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--jsno"}, std::vector<std::string>{"a.json", "b.json"},
-          std::vector<std::string>{"--json", "--diagram"}}) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+        {{"--jsno"}, "--jsno"},
+        {{"a.json", "b.json"}, "b.json"},
+        {{"--json", "--diagram"}, "excludes"},
+        {{"--diagram", "--verbose"}, "excludes"},
+        {{"--print-default", "x.json"}, "excludes"},
+        {{"--print-default", "--virtual-time"}, "excludes"},
+        {{""}, "path is empty"},
+    };
+    for (const auto& [arguments, says] : mistakes) {
         const Outcome outcome = RunQuilletSim(arguments);
         EXPECT_EQ(outcome.code, runner::kExitUsage) << arguments.front();
-        EXPECT_FALSE(outcome.err.empty());
+        EXPECT_EQ(outcome.out, "") << arguments.front();
+        EXPECT_TRUE(outcome.err.starts_with("quillet-sim: ")) << outcome.err;
+        EXPECT_NE(outcome.err.find(says), std::string::npos) << outcome.err;
     }
-    EXPECT_EQ(RunQuilletSim({"--help"}).code, 0);
+    const Outcome help = RunQuilletSim({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("124 the run reached its time limit"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("docs/scenarios.md"), std::string::npos) << help.out;
 }
 
 TEST_F(CommandLine, PrintDefaultGivesTheBuiltInScenario)
@@ -173,6 +195,41 @@ TEST_F(CommandLine, ASignalStopsTheRunAndItsFolderGoes)
     }
 }
 
+// Hooks started for real print to the runner's stderr, never into its output, even after the
+// run has ended; in every mode stdout holds the runner's own lines alone.
+TEST_F(CommandLine, StartedHooksPrintBesideTheOutputNeverIntoIt)
+{
+    const std::string scenario = Write("hooks.json", R"({"hooks": "started",
+        "stores": [{"name": "070", "outbox": ["x"]}],
+        "profile": {"lines": ["[exec]", "before=/bin/echo|NOT-JSON from the before hook",
+                              "send=/bin/sh|-c \"sleep 0.3; echo LATE from the send hook\""]}})");
+    for (const char* mode : {"--json", "--diagram", "--verbose"}) {
+        const fs::path out = folder_ / "out";
+        const fs::path err = folder_ / "err";
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+            const int code = runner::RunCommandLine({mode, scenario}, std::cout, std::cerr);
+            std::cout.flush();
+            _exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        for (int i = 0; i < 500 && ReadAll(err).find("LATE") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_NE(ReadAll(err).find("NOT-JSON from the before hook"), std::string::npos) << mode;
+        EXPECT_NE(ReadAll(err).find("LATE from the send hook"), std::string::npos) << mode;
+        std::istringstream printed(ReadAll(out));
+        for (std::string line; std::getline(printed, line);) {
+            EXPECT_NE(line, "NOT-JSON from the before hook") << mode;
+            EXPECT_NE(line, "LATE from the send hook") << mode;
+        }
+    }
+}
+
 // The overrides make the real-time default deterministic without touching the scenario.
 TEST_F(CommandLine, OverridesTurnARealRunIntoARecordedVirtualOne)
 {
@@ -185,11 +242,16 @@ TEST_F(CommandLine, OverridesTurnARealRunIntoARecordedVirtualOne)
 
 TEST_F(CommandLine, VerboseAddsEveryCall)
 {
-    const std::string path = Write("plain.json", "{}");
+    // A ProfileFile in Shift-JIS, so that its conversion is among the calls.
+    const std::string path = Write("plain.json", R"({"profile": {"base64": "W2V4ZWNdDQpzZW5kPYKgDQo="}})");
     const Outcome plain = RunQuilletSim({path});
     const Outcome verbose = RunQuilletSim({"--verbose", path});
     EXPECT_EQ(plain.out.find(". GetMessageW"), std::string::npos);
-    EXPECT_NE(verbose.out.find(". GetMessageW -> 1 message WM_TIMER"), std::string::npos);
+    for (const char* call :
+         {". GetMessageW -> 1 message WM_TIMER", ". TranslateMessage", ". DispatchMessageW", ". GetLastError",
+          ". GetStockObject", ". MultiByteToWideChar codePage 932"}) {
+        EXPECT_NE(verbose.out.find(call), std::string::npos) << call;
+    }
     EXPECT_EQ(verbose.out.find((fs::temp_directory_path() / "quillet-sim-").string()), std::string::npos)
         << "the run's folder shows as <folder>";
 }

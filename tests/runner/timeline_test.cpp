@@ -29,10 +29,11 @@ Told Tell(const std::vector<sim::TraceEvent>& trace)
     runner::Diagram diagram;
     const runner::HookValues hooks = {
         {"before", "/bin/b|x\ry"}, {"send", "/bin/same"}, {"after", "/bin/same"}};
-    Timeline timeline(hooks, "/tmp/run", [&](const Line& line) {
-        told.texts.push_back(line.text);
-        diagram.Add(line);
-    });
+    Timeline timeline([&hooks] { return runner::HookValues(hooks); }, "/tmp/run",
+                      [&](const Line& line) {
+                          told.texts.push_back(line.text);
+                          diagram.Add(line);
+                      });
     for (const auto& event : trace) {
         timeline.Feed(event);
     }
@@ -124,18 +125,19 @@ TEST_P(Traces, AreToldAsSteps)
 INSTANTIATE_TEST_SUITE_P(
     Timeline, Traces,
     testing::Values(
-        Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: /bin/x"}},
+        Case{"LaunchOfNoEntry", {Launch(WTEXT("/bin/x"), WTEXT(""), 0)}, {"starts a program: \"/bin/x\""}},
         // A failure is drawn on a band and marked, to be seen on a drawing scaled down.
-        Case{"OneProgramForTwoEntries",
-             {Launch(WTEXT("/bin/same"), WTEXT(""), 2)},
-             {"starts the \"send\"/\"after\" hook: /bin/same -> can't be started (there is no such file)"},
-             {"    rect rgba(255, 0, 0, 0.45)\n        program -x hook_send_2fafter: \xE2\x9C\x98 0.000 s"}},
+        Case{
+            "OneProgramForTwoEntries",
+            {Launch(WTEXT("/bin/same"), WTEXT(""), 2)},
+            {"starts the \"send\"/\"after\" hook: \"/bin/same\" -> can't be started (there is no such file)"},
+            {"    rect rgba(255, 0, 0, 0.45)\n        program -x hook_send_2fafter: \xE2\x9C\x98 0.000 s"}},
         // Mermaid draws text between "$$" as mathematics.
         Case{"DollarsInNamesAndParameters",
              {Launch(WTEXT("/bin/pay"), WTEXT("$$x$$ now"), 0),
               sim::TraceEvent{0, "$$x$$.exe", "left soft key clicked", {}, {}}},
-             {"starts a program: /bin/pay $$x$$ now", "its left soft key is clicked"},
-             {"/bin/pay #36;#36;x#36;#36; now", " as #36;#36;x#36;#36;.exe\n"}},
+             {"starts a program: \"/bin/pay\" with parameters $$x$$ now", "its left soft key is clicked"},
+             {"parameters #36;#36;x#36;#36; now", " as #36;#36;x#36;#36;.exe\n"}},
         // Names of the same length in bytes, none of them ASCII, are still two columns.
         Case{"ProgramsNamedInJapanese",
              {sim::TraceEvent{0, "\xE9\x80\x81\xE4\xBF\xA1.exe", "left soft key clicked", {}, {}},
@@ -143,14 +145,15 @@ INSTANTIATE_TEST_SUITE_P(
              {"its left soft key is clicked", "its left soft key is clicked"},
              {" as \xE9\x80\x81\xE4\xBF\xA1.exe\n", " as \xE5\x8F\x97\xE4\xBF\xA1.exe\n"}},
         // A long step is drawn on several lines, broken at its spaces only.
-        Case{"LongNameOnALineOfItsOwn",
-             {Launch(WTEXT("/bin/quillet-send-and-receive-hook.exe"), WTEXT("--on quillet.ini"), 0)},
-             {"starts a program: /bin/quillet-send-and-receive-hook.exe --on quillet.ini"},
-             {": 0.000 s starts a program:<br>/bin/quillet-send-and-receive-hook.exe<br>--on quillet.ini\n"}},
+        Case{
+            "LongNameOnALineOfItsOwn",
+            {Launch(WTEXT("/bin/quillet-send-and-receive-hook.exe"), WTEXT("--on quillet.ini"), 0)},
+            {"starts a program: \"/bin/quillet-send-and-receive-hook.exe\" with parameters --on quillet.ini"},
+            {": 0.000 s starts a program:<br>\"/bin/quillet-send-and-receive-hook.exe\"<br>"}},
         // A control character is matched as it is and shown as its picture, never raw.
         Case{"HookWithALoneCarriageReturn",
              {Launch(WTEXT("/bin/b"), WTEXT("x\ry"), 0)},
-             {"starts the \"before\" hook: /bin/b x\xE2\x90\x8Dy"}},
+             {"starts the \"before\" hook: \"/bin/b\" with parameters x\xE2\x90\x8Dy"}},
         // A hook that the ProfileFile names but the program didn't start is shown as such.
         Case{
             "NamedHookNotStarted",
@@ -207,8 +210,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"StatusHeldAsMinusOne",
              {Tick(), Call("RegOpenKeyExW", {}, {{"result", sim::Int(0)}}),
               Call("RegQueryValueExW", {{"name", WString(WTEXT("Status15"))}},
-                   {{"result", sim::Int(0)}, {"value", sim::Int(-1)}})},
-             {"polls Status15: -1, counts as over"}},
+                   {{"result", sim::Int(0)},
+                    {"type", sim::Int(4)},
+                    {"data", sim::Bytes{{0xFF, 0xFF, 0xFF, 0xFF}}},
+                    {"read", sim::Int(-1)}})},
+             {"polls Status15: -1, taken for the value gone: the exchange is over"}},
         Case{"StoreWithoutOutbox",
              {Com(), DisplayName("070"), Call("CoUninitialize", {})},
              {"the Outbox inspection fails: the account's store names no Outbox"}},
@@ -220,7 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Timeline, StepsKeepTheirTimeAndActor)
 {
     std::vector<Line> lines;
-    Timeline timeline({}, "", [&](const Line& line) { lines.push_back(line); });
+    Timeline timeline([] { return runner::HookValues(); }, "",
+                      [&](const Line& line) { lines.push_back(line); });
     timeline.Feed({1500, "phone", "send/receive over", {{"removed", WString(WTEXT("Status15"))}}, {}});
     timeline.Feed({1500,
                    "program",
