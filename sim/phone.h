@@ -97,6 +97,8 @@ struct RegistryValue {
 // Registry value types besides REG_DWORD, as the platform numbers them.
 constexpr DWORD kRegString = 1;  // REG_SZ: UTF-16 text and its terminator
 constexpr DWORD kRegBinary = 3;  // REG_BINARY
+// ERROR_MORE_DATA: a value larger than the caller's buffer.
+constexpr LONG kErrorMoreData = 234;
 
 // The phone's own software, which owns Status15.
 struct PhoneService {

@@ -10,8 +10,6 @@ using sim::Phone;
 
 namespace {
 
-constexpr LONG kErrorMoreData = 234;
-
 struct OpenKey {
     WString path;
 };
@@ -139,7 +137,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD
         } else if (value == nullptr) {
             status = ERROR_FILE_NOT_FOUND;
         } else if (value->data.size() > room) {
-            status = kErrorMoreData;
+            status = sim::kErrorMoreData;
             *dataSize = static_cast<DWORD>(value->data.size());
         } else {
             std::copy(value->data.begin(), value->data.end(), data);

@@ -377,17 +377,18 @@ RegistryValueSetup ReadRegistryValue(const Place& place)
     }
     RegistryValueSetup value;
     if (auto dword = fields.Find("dword")) {
+        value.type = REG_DWORD;
         const auto number = static_cast<std::uint32_t>(dword->Integer(0, 0xFFFFFFFF));
         value.bytes = {static_cast<char>(number), static_cast<char>(number >> 8U),
                        static_cast<char>(number >> 16U), static_cast<char>(number >> 24U)};
     } else if (auto text = fields.Find("string")) {
-        value.type = 1;
+        value.type = sim::kRegString;
         for (const WCHAR unit : sim::Utf16(text->String())) {
             value.bytes += {static_cast<char>(unit), static_cast<char>(unit >> 8U)};
         }
         value.bytes += std::string(2, '\0');
     } else {
-        value.type = 3;
+        value.type = sim::kRegBinary;
         value.bytes = Base64Bytes(*fields.Find("binary"));
     }
     return value;

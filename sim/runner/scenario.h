@@ -49,7 +49,7 @@ struct ProfileSetup {
 // A registry value as a scenario gives it: its type (REG_DWORD, REG_SZ or REG_BINARY, as the
 // platform numbers them) and its bytes as the registry keeps them.
 struct RegistryValueSetup {
-    std::uint32_t type = 4;
+    std::uint32_t type = 4;  // REG_DWORD
     std::string bytes;
 };
 

@@ -71,10 +71,6 @@ bool IsMessageStoreCall(const std::string& what)
                        [&](const std::string& prefix) { return what.starts_with(prefix); });
 }
 
-constexpr std::int64_t kErrorNotFound = 2;
-constexpr std::int64_t kErrorMoreData = 234;
-constexpr std::int64_t kRegDword = 4;
-
 // A registry value as the trace gives it (its type and bytes): "REG_DWORD 0x00000001",
 // "REG_SZ "1"", "REG_BINARY 01 00 00 00".
 std::string ValueText(const sim::TraceEvent& event)
@@ -82,7 +78,7 @@ std::string ValueText(const sim::TraceEvent& event)
     const auto* data = event.Get<sim::Bytes>("data");
     const std::vector<std::uint8_t> bytes = data != nullptr ? data->bytes : std::vector<std::uint8_t>{};
     const std::int64_t type = event.Number("type");
-    if (type == kRegDword && bytes.size() == 4) {
+    if (type == REG_DWORD && bytes.size() == 4) {
         return "REG_DWORD " +
                CodeText(bytes[0] | (bytes[1] << 8U) | (bytes[2] << 16U) | (std::uint32_t{bytes[3]} << 24U));
     }
@@ -117,8 +113,8 @@ bool IsPlumbing(const sim::TraceEvent& event)
 std::string RegistryError(std::int64_t error)
 {
     switch (error) {
-        case 2: return "there is no such key";
-        case 5: return "access is denied";
+        case ERROR_FILE_NOT_FOUND: return "there is no such key";
+        case ERROR_ACCESS_DENIED: return "access is denied";
         default: return "error " + std::to_string(error);
     }
 }
@@ -582,13 +578,15 @@ void Timeline::EndFile()
     if (reading) {
         profile_ = readFailed_ ? ProfileFile::ReadInPart : ProfileFile::Read;
     }
-    std::string text = (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ +
-                       ": " + Plural(bytes_, "byte");
-    if (readFailed_) {
-        text = reading ? "reads the ProfileFile " + path_ + ": a read fails after " + Plural(bytes_, "byte") +
-                             "; the program keeps the lines it had read whole"
-                       : "writes the default ProfileFile " + path_ + ": a write fails after " +
-                             Plural(bytes_, "byte") + ", and the file holds only those";
+    std::string text =
+        (reading ? "reads the ProfileFile " : "writes the default ProfileFile ") + path_ + ": ";
+    if (!readFailed_) {
+        text += Plural(bytes_, "byte");
+    } else if (reading) {
+        text += "a read fails after " + Plural(bytes_, "byte") +
+                "; the program keeps the lines it had read whole";
+    } else {
+        text += "a write fails after " + Plural(bytes_, "byte") + ", and the file holds only those";
     }
     if (unconverted_ > 0) {
         text += "; code page 932 can't convert " + Plural(unconverted_, "piece") +
@@ -677,9 +675,9 @@ void Timeline::Poll(const sim::TraceEvent& event)
     const std::int64_t status = event.Number("result");
     const std::string value = event.Has("type") ? ValueText(event) : std::string();
     const std::string over = ", taken for the value gone: the exchange is over";
-    if (status == kErrorNotFound) {
+    if (status == ERROR_FILE_NOT_FOUND) {
         Emit("program", "poll", "polls Status15: gone, the exchange is over", {"phone"});
-    } else if (status == kErrorMoreData) {
+    } else if (status == sim::kErrorMoreData) {
         Emit("program", "poll",
              "polls Status15: " + value + " doesn't fit the program's 4-byte read, which leaves -1" + over,
              {"phone"});
@@ -691,7 +689,7 @@ void Timeline::Poll(const sim::TraceEvent& event)
     } else {
         const std::int64_t read = event.Number("read", -1);
         const auto* data = event.Get<sim::Bytes>("data");
-        const bool plain = event.Number("type") == kRegDword && data != nullptr && data->bytes.size() == 4;
+        const bool plain = event.Number("type") == REG_DWORD && data != nullptr && data->bytes.size() == 4;
         const std::string shown = plain ? std::to_string(read) : value + ", read as " + std::to_string(read);
         Emit("program", "poll", "polls Status15: " + shown + (read == -1 ? over : ", the exchange goes on"),
              {"phone"});
